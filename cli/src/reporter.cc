@@ -1,0 +1,42 @@
+#include "reporter.h"
+
+#include <cstdio>
+
+#include "zentoba/charset.h"
+
+namespace zentoba::cli {
+
+std::string ToTerminal(std::string_view cp932) { return Cp932ToUtf8Lossy(cp932); }
+
+void StderrReporter::Line(std::string_view utf8) {
+  std::string line = "zentoba-cli: ";
+  line += utf8;
+  line += '\n';
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fflush(stderr);
+}
+
+void StderrReporter::Error(std::string_view text) {
+  ++errors_;
+  Line(ToTerminal(text));
+}
+
+void StderrReporter::Information(std::string_view text) { Line(ToTerminal(text)); }
+
+void StderrReporter::ErrorAbout(std::string_view subject, std::string_view text,
+                                std::string_view cause) {
+  ++errors_;
+  std::string line(subject);
+  line += ": ";
+  line += ToTerminal(text);
+  if (!cause.empty()) {
+    line += " (";
+    line += cause;
+    line += ')';
+  }
+  Line(line);
+}
+
+void StderrReporter::Note(std::string_view utf8) { Line(utf8); }
+
+}  // namespace zentoba::cli
