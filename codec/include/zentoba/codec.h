@@ -116,8 +116,7 @@ std::string EncodeData(std::string_view data, bool compress, Reporter& reporter,
 // The bytes a payload carries, or nullopt after a reported failure
 // (kMsgDecodeFailed for a byte that is no symbol or an empty payload, the
 // decompression stage's message, kMsgTooLarge past `limit`).
-std::optional<std::string> DecodeData(std::string_view payload, bool decompress,
-                                      Reporter& reporter,
+std::optional<std::string> DecodeData(std::string_view payload, bool decompress, Reporter& reporter,
                                       const SymbolTable& table = ActiveTable(),
                                       uint64_t limit = kUnlimited);
 

@@ -1,0 +1,33 @@
+// Block packing kernels. Each path packs whole groups (7 bytes <-> 8
+// symbols) and must produce exactly what the scalar reference produces, for
+// any symbol table.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace zentoba::detail {
+
+struct PackKernels {
+  // Packs `groups` groups of 7 bytes into 8 symbols each.
+  void (*encode)(const uint8_t* in, size_t groups, uint8_t* out, const uint8_t* symbols);
+  // Unpacks `groups` groups of 8 symbols. Returns the number of groups
+  // before the first one holding a byte with no value (== groups when all
+  // are valid); the output of those groups is complete.
+  size_t (*decode)(const uint8_t* in, size_t groups, uint8_t* out, const uint8_t* reverse);
+};
+
+extern const PackKernels kScalarKernels;
+extern const PackKernels kPortable64Kernels;
+
+// One group from eight 7-bit values, and back.
+inline void UnpackValues(const uint8_t v[8], uint8_t out[7]) {
+  uint64_t bits = 0;
+  for (int i = 0; i < 8; ++i) bits = (bits << 7) | v[i];
+  for (int i = 6; i >= 0; --i) {
+    out[i] = static_cast<uint8_t>(bits);
+    bits >>= 8;
+  }
+}
+
+}  // namespace zentoba::detail
