@@ -1,0 +1,62 @@
+// Writes pictures of the windows into a folder, for a look at the layout
+// without a desktop: the main window empty and after encoding a Japanese
+// text, and the version dialog.
+//
+// Usage: zentoba_screenshots FOLDER   (run with QT_QPA_PLATFORM=offscreen)
+#include <QDir>
+#include <QPixmap>
+#include <QPushButton>
+#include <cstdio>
+
+#include "Main.h"
+#include "Version.h"
+#include "zentoba/platform/application.h"
+#include "zentoba/platform/dialogs.h"
+
+namespace {
+
+bool Save(QWidget& window, const QDir& folder, const QString& name) {
+  const QString path = folder.filePath(name);
+  if (!window.grab().save(path)) {
+    std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+    return false;
+  }
+  std::printf("%s\n", qPrintable(path));
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  zentoba::platform::Application app(argc, argv);
+  zentoba::platform::InstallJapanese(app);
+  if (app.Params().size() != 1) {
+    std::fprintf(stderr, "usage: zentoba_screenshots FOLDER\n");
+    return 2;
+  }
+  const QDir folder(app.Params().front());
+  // No box is expected; one would be an error box, and the real one shows
+  // it in the picture of the window it belongs to.
+  zentoba::platform::QtDialogs dialogs;
+  app.SetDialogs(&dialogs);
+  TForm1 form1(dialogs, folder.filePath(QStringLiteral("no-settings.ini")).toStdString());
+  auto* form2 = new TForm2(&form1);
+  Form2 = form2;
+  form1.show();
+  QCoreApplication::processEvents();
+
+  bool ok = Save(form1, folder, QStringLiteral("main-empty.png"));
+  form1.Memo1->SetText(
+      QStringLiteral("吾輩は猫である。名前はまだ無い。\r\nどこで生れたかとんと見当がつかぬ。\r\n"
+                     "何でも薄暗いじめじめした所でニャーニャー泣いていた事だけは記憶している。"));
+  form1.Button_Encode->click();
+  QCoreApplication::processEvents();
+  ok = Save(form1, folder, QStringLiteral("main-encoded.png")) && ok;
+
+  form2->show();
+  QCoreApplication::processEvents();
+  ok = Save(*form2, folder, QStringLiteral("version.png")) && ok;
+  form2->hide();
+  Form2 = nullptr;
+  return ok ? 0 : 1;
+}
