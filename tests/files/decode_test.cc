@@ -1,0 +1,371 @@
+// Decoding: restoring files, what a damaged payload reports, and which
+// stored names are refused.
+#include "files_fixture.h"
+
+namespace zentoba::testing {
+namespace {
+
+using DecodeTest = FilesTest;
+
+const std::string kExampleFile =
+    Bytes({0xDD, 0xA6, 0xDC, 0x68, 0x38, 0x32, 0x23, 0x39, 0x68, 0x75, 0x60, 0x6F,
+           0x77, 0x60, 0x4A, 0x5B, 0x7E, 0x59, 0x41, 0x50, 0x32, 0x41, 0xBB, 0xB9});
+
+// The last symbol carries three bits of the stream and four padding bits:
+// any of the 16 symbols 0xB9..0xC8 restores the same file.
+TEST_F(DecodeTest, ExampleRestoresATxt) {
+  fs::create_directory(Path("out"));
+  for (int last = 0xB9; last <= 0xC8; ++last) {
+    SCOPED_TRACE(last);
+    std::string file = kExampleFile;
+    file.back() = static_cast<char>(last);
+    Write(Path("a.zen"), file);
+    RecordingReporter reporter;
+    DecodedFileInfo info;
+    ASSERT_EQ(Decode(Path("a.zen"), Into(Path("out")), reporter, {}, &info), FileResult::kOk);
+    EXPECT_TRUE(reporter.entries.empty());
+    EXPECT_EQ(List(Path("out")), std::vector<std::string>{"a.txt"});
+    EXPECT_EQ(Read(Path("out") / "a.txt"), "abc");
+    EXPECT_EQ(info.stored_name, "a.txt");
+    EXPECT_EQ(info.content_size, 3u);
+    EXPECT_EQ(info.written, Path("out") / "a.txt");
+  }
+}
+
+// The short header (marker alone) carries the same payload.
+TEST_F(DecodeTest, ShortHeaderDecodesLikeTheFullOne) {
+  Write(Path("a.zen"), kExampleFile.substr(0, 2) + kExampleFile.substr(4));
+  fs::create_directory(Path("out"));
+  RecordingReporter reporter;
+  ASSERT_EQ(Decode(Path("a.zen"), Into(Path("out")), reporter), FileResult::kOk);
+  EXPECT_EQ(Read(Path("out") / "a.txt"), "abc");
+}
+
+TEST_F(DecodeTest, EmptyFileRoundTrips) {
+  Write(Path("empty"), "");
+  RecordingReporter reporter;
+  ASSERT_EQ(Encode(Path("empty"), To(Path("e.zen")), reporter), FileResult::kOk);
+  fs::create_directory(Path("out"));
+  ASSERT_EQ(Decode(Path("e.zen"), Into(Path("out")), reporter), FileResult::kOk);
+  EXPECT_TRUE(reporter.entries.empty());
+  EXPECT_EQ(List(Path("out")), std::vector<std::string>{"empty"});
+  EXPECT_EQ(fs::file_size(Path("out") / "empty"), 0u);
+}
+
+// Files of many sizes, chunk boundaries included, come back byte for byte,
+// under the built-in table and under a replacement one, and only under the
+// table they were written with.
+TEST_F(DecodeTest, RoundTrips) {
+  const SymbolTable swapped = [] {
+    SymbolTable def;
+    std::string s(reinterpret_cast<const char*>(def.symbols()), SymbolTable::kSize);
+    std::swap(s[1], s[100]);  // "B" and a half-width katakana
+    std::swap(s[30], s[70]);
+    return SymbolTable::FromBytes(s);
+  }();
+  std::mt19937 rng(42);
+  std::vector<size_t> sizes = {0, 1, 7, 4095, 4096, (1 << 20) - 3, (1 << 20) + 9};
+  for (int i = 0; i < 4; ++i) sizes.push_back(rng() % (4 << 20));
+  fs::create_directory(Path("out"));
+  uint32_t seed = 100;
+  for (size_t size : sizes) {
+    for (const SymbolTable* table : {&ActiveTable(), &swapped}) {
+      SCOPED_TRACE(::testing::Message() << size << (table == &swapped ? " swapped" : ""));
+      const std::string contents = seed % 2 ? RandomBytes(size, seed) : Compressible(size, seed);
+      ++seed;
+      Write(Path("f.bin"), contents);
+      FileOptions options;
+      options.table = table;
+      RecordingReporter reporter;
+      ASSERT_EQ(Encode(Path("f.bin"), To(Path("f.zen")), reporter, options), FileResult::kOk);
+      ASSERT_EQ(Decode(Path("f.zen"), Into(Path("out")), reporter, options), FileResult::kOk);
+      EXPECT_TRUE(reporter.entries.empty());
+      EXPECT_TRUE(Read(Path("out") / "f.bin") == contents);
+      EXPECT_EQ(List(Path("out")), std::vector<std::string>{"f.bin"});
+    }
+  }
+  // Written under the replacement table, read under the built-in one.
+  Write(Path("f.bin"), Compressible(5000, 9));
+  FileOptions options;
+  options.table = &swapped;
+  RecordingReporter reporter;
+  ASSERT_EQ(Encode(Path("f.bin"), To(Path("f.zen")), reporter, options), FileResult::kOk);
+  fs::remove(Path("out") / "f.bin");
+  EXPECT_EQ(Decode(Path("f.zen"), Into(Path("out")), reporter), FileResult::kFailed);
+  EXPECT_EQ(reporter.entries.size(), 1u);
+  EXPECT_TRUE(List(Path("out")).empty());
+}
+
+// Line breaks, blanks and control bytes that editors and transfers add
+// after the payload are not part of it.
+TEST_F(DecodeTest, TrailingBlanksAreIgnored) {
+  const std::string big = Compressible(3 << 20, 5);
+  Write(Path("big.bin"), big);
+  RecordingReporter reporter;
+  ASSERT_EQ(Encode(Path("big.bin"), To(Path("big.zen")), reporter), FileResult::kOk);
+  const std::string encoded_big = Read(Path("big.zen"));
+  fs::create_directory(Path("out"));
+  const std::string tails[] = {
+      "\r\n", "\n", "   \t\r\n", std::string(3, '\0'), "\x1A", std::string(200000, ' ') + "\r\n"};
+  for (const std::string& tail : tails) {
+    SCOPED_TRACE(tail.size());
+    for (const std::string* file : {&kExampleFile, &encoded_big}) {
+      Write(Path("x.zen"), *file + tail);
+      ASSERT_EQ(Decode(Path("x.zen"), Into(Path("out")), reporter), FileResult::kOk);
+      EXPECT_TRUE(reporter.entries.empty());
+    }
+    EXPECT_EQ(Read(Path("out") / "a.txt"), "abc");
+    EXPECT_TRUE(Read(Path("out") / "big.bin") == big);
+  }
+}
+
+// A byte that is no symbol fails the decoding with the payload decoder's
+// message, wherever it is, whatever else is wrong, and nothing is written;
+// a file already under the stored name keeps its bytes.
+TEST_F(DecodeTest, ByteThatIsNoSymbol) {
+  const std::string big = Compressible(3 << 20, 11);
+  Write(Path("big.bin"), big);
+  RecordingReporter reporter;
+  ASSERT_EQ(Encode(Path("big.bin"), To(Path("big.zen")), reporter), FileResult::kOk);
+  const std::string encoded_big = Read(Path("big.zen"));
+  std::string damaged_stream = encoded_big;  // a valid symbol in a wrong place
+  damaged_stream[4 + 100] = damaged_stream[4 + 100] == 'A' ? 'B' : 'A';
+  std::string deep_ff = encoded_big;
+  deep_ff[encoded_big.size() * 3 / 4] = '\xFF';
+  const std::string late_blank = damaged_stream.substr(0, damaged_stream.size() - 50) + " " +
+                                 damaged_stream.substr(damaged_stream.size() - 50);
+
+  struct Case {
+    const char* what;
+    std::string file;
+  };
+  const Case cases[] = {
+      {"space inside", kExampleFile.substr(0, 10) + " " + kExampleFile.substr(10)},
+      {"line break inside", kExampleFile.substr(0, 23) + "\r\n" + kExampleFile.substr(23)},
+      {"blank before the payload", kExampleFile.substr(0, 4) + "\n" + kExampleFile.substr(4)},
+      {"0xDD", kExampleFile.substr(0, 6) + "\xDD" + kExampleFile.substr(6)},
+      {"full stop at the end", kExampleFile + "."},
+      {"after the zlib stream", kExampleFile + "AAAA,AAAA"},
+      {"deep in a big file", deep_ff},
+      {"after a damaged stream", late_blank},
+      {"header only", FullHeader()},
+      {"header and blanks", FullHeader() + "\r\n \t"},
+      {"short header only", Bytes({0xDD, 0xA6})},
+      {"ends before the version", Bytes({0xDD, 0xA6, 0xDC})},
+  };
+  fs::create_directory(Path("out"));
+  Write(Path("out") / "a.txt", "keep");
+  Write(Path("out") / "big.bin", "keep");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Write(Path("x.zen"), c.file);
+    RecordingReporter r;
+    EXPECT_EQ(Decode(Path("x.zen"), Into(Path("out")), r), FileResult::kFailed);
+    EXPECT_EQ(r.entries, OneError(kMsgDecodeFailed));
+    EXPECT_EQ(List(Path("out")), (std::vector<std::string>{"a.txt", "big.bin"}));
+    EXPECT_EQ(Read(Path("out") / "a.txt"), "keep");
+    EXPECT_EQ(Read(Path("out") / "big.bin"), "keep");
+    EXPECT_EQ(Read(Path("x.zen")), c.file);
+  }
+}
+
+// A stream that is no zlib stream, damaged or cut short fails with the
+// decompression stage's message, once, and nothing is written.
+TEST_F(DecodeTest, DamagedCompressedStream) {
+  const std::string big = RandomBytes(2 << 20, 12);
+  Write(Path("big.bin"), big);
+  RecordingReporter reporter;
+  ASSERT_EQ(Encode(Path("big.bin"), To(Path("big.zen")), reporter), FileResult::kOk);
+  const std::string encoded_big = Read(Path("big.zen"));
+  std::string flipped = encoded_big;  // one symbol changed deep inside
+  flipped[1500000] = flipped[1500000] == 'A' ? 'B' : 'A';
+
+  struct Case {
+    const char* what;
+    std::string file;
+    std::string message;  // empty: any "inflate: " message
+  };
+  const Case cases[] = {
+      {"no zlib stream", FullHeader() + EncodeData(Record("a.txt", "abc"), false, reporter), ""},
+      {"cut short", kExampleFile.substr(0, 16), "inflate: ???\n"},
+      {"big file cut short", encoded_big.substr(0, encoded_big.size() / 2), "inflate: ???\n"},
+      {"symbol changed", flipped, ""},
+  };
+  fs::create_directory(Path("out"));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Write(Path("x.zen"), c.file);
+    RecordingReporter r;
+    EXPECT_EQ(Decode(Path("x.zen"), Into(Path("out")), r), FileResult::kFailed);
+    ASSERT_EQ(r.entries.size(), 1u);
+    EXPECT_TRUE(r.entries[0].error);
+    if (c.message.empty()) {
+      EXPECT_EQ(r.entries[0].text.rfind("inflate: ", 0), 0u) << r.entries[0].text;
+      EXPECT_EQ(r.entries[0].text.back(), '\n');
+    } else {
+      EXPECT_EQ(r.entries[0].text, c.message);
+    }
+    EXPECT_TRUE(List(Path("out")).empty());
+  }
+}
+
+// Bytes after the end of the zlib stream are ignored when they are symbols.
+TEST_F(DecodeTest, SymbolsAfterTheStreamAreIgnored) {
+  RecordingReporter reporter;
+  std::optional<std::string> stream = CompressData(Record("a.txt", "abc"), reporter);
+  ASSERT_TRUE(stream);
+  Write(Path("x.zen"), FullHeader() + EncodeData(*stream + "trailing junk", false, reporter));
+  fs::create_directory(Path("out"));
+  ASSERT_EQ(Decode(Path("x.zen"), Into(Path("out")), reporter), FileResult::kOk);
+  EXPECT_TRUE(reporter.entries.empty());
+  EXPECT_EQ(Read(Path("out") / "a.txt"), "abc");
+}
+
+// Stored names that would leave the target folder, name something that is
+// no file, or cannot be a file name are refused; plain names of every kind
+// are restored under their UTF-8 form.
+TEST_F(DecodeTest, StoredNames) {
+  const std::string a172 = [] {  // 86 "あ": 172 bytes in CP932, 258 in UTF-8
+    std::string s;
+    for (int i = 0; i < 86; ++i) s += "\x82\xA0";
+    return s;
+  }();
+  struct Case {
+    std::string record;
+    std::string restored;  // empty: refused
+  };
+  const Case cases[] = {
+      {Record("", "x"), ""},
+      {Record(".", "x"), ""},
+      {Record("..", "x"), ""},
+      {Record("a/b", "x"), ""},
+      {Record("../x", "x"), ""},
+      {Record("/tmp/x", "x"), ""},
+      {Record("a\\b", "x"), ""},
+      {Record("..\\x", "x"), ""},
+      {Record("\\", "x"), ""},
+      {Record("c:x", "x"), ""},
+      {Record("x:", "x"), ""},
+      {Record("x\x01", "x"), ""},
+      {Record("\t", "x"), ""},
+      {Record("a\nb", "x"), ""},
+      {Record(std::string(256, 'n'), "x"), ""},
+      {Record(a172, "x"), ""},
+      {Record("\xFF\xFE", "x"), ""},              // neither CP932 nor UTF-8
+      {Record("\x83", "x"), ""},                  // a lead byte without its trail
+      {Record("\xC3\xA0\\x", "x"), ""},           // UTF-8: its "\" is a separator
+      {std::string(5000, 'n'), ""},               // no zero byte at all
+      {"abc", ""},                                // no zero byte, short
+      {"", ""},                                   // nothing at all
+      {Record(std::string(4096, 'n'), "x"), ""},  // the zero byte is the 4097th
+      {Record("a.txt", "x"), "a.txt"},
+      {Record(" a b ", "x"), " a b "},
+      {Record("...", "x"), "..."},
+      {Record(".hidden", "x"), ".hidden"},
+      {Record(std::string(255, 'n'), "x"), std::string(255, 'n')},
+      {Record("\x83\x5C.txt", "x"), "\xE3\x82\xBD.txt"},              // ソ.txt
+      {Record("\x95\x5C\x8E\xA6", "x"), "\xE8\xA1\xA8\xE7\xA4\xBA"},  // 表示
+      {Record("\xB1\xDD", "x"), "\xEF\xBD\xB1\xEF\xBE\x9D"},          // ｱﾝ
+      {Record("\xC3\xA0.txt", "x"), "\xC3\xA0.txt"},  // no CP932 (0xA0), valid UTF-8 "à"
+  };
+  fs::create_directory(Path("out"));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.record.substr(0, 40)));
+    Write(Path("x.zen"), EncodedFileOf(c.record));
+    RecordingReporter r;
+    FileResult result = Decode(Path("x.zen"), Into(Path("out")), r);
+    if (c.restored.empty()) {
+      EXPECT_EQ(result, FileResult::kFailed);
+      EXPECT_EQ(r.entries, OneError(kMsgBadStoredName));
+      EXPECT_TRUE(List(Path("out")).empty());
+    } else {
+      EXPECT_EQ(result, FileResult::kOk);
+      EXPECT_TRUE(r.entries.empty());
+      EXPECT_EQ(List(Path("out")), std::vector<std::string>{c.restored});
+      fs::remove(Path("out") / c.restored);
+    }
+  }
+  EXPECT_EQ(List(), (std::vector<std::string>{"out", "x.zen"}));
+}
+
+// With the output named by the caller the stored name is not used, so it
+// need not be a plain name; but a record without a name is still refused.
+TEST_F(DecodeTest, NamedOutputIgnoresTheStoredName) {
+  Write(Path("x.zen"), EncodedFileOf(Record("../../etc/passwd", "contents")));
+  RecordingReporter reporter;
+  ASSERT_EQ(Decode(Path("x.zen"), To(Path("restored")), reporter), FileResult::kOk);
+  EXPECT_TRUE(reporter.entries.empty());
+  EXPECT_EQ(Read(Path("restored")), "contents");
+
+  Write(Path("y.zen"), EncodedFileOf("no name here"));
+  EXPECT_EQ(Decode(Path("y.zen"), To(Path("other")), reporter), FileResult::kFailed);
+  EXPECT_EQ(reporter.entries, OneError(kMsgBadStoredName));
+  EXPECT_FALSE(fs::exists(Path("other")));
+}
+
+// Restoring into the encoded file's own folder may replace the encoded file
+// itself: it is read to its end before the restored file takes its name.
+TEST_F(DecodeTest, MayReplaceTheEncodedFileItself) {
+  const std::string contents = Compressible(3 << 20, 21);
+  Write(Path("a.txt"), contents);
+  RecordingReporter reporter;
+  ASSERT_EQ(Encode(Path("a.txt"), To(Path("a.zen")), reporter), FileResult::kOk);
+  fs::remove(Path("a.txt"));
+  fs::rename(Path("a.zen"), Path("a.txt"));
+  ASSERT_EQ(Decode(Path("a.txt"), Into(dir_), reporter), FileResult::kOk);
+  EXPECT_TRUE(reporter.entries.empty());
+  EXPECT_TRUE(Read(Path("a.txt")) == contents);
+  EXPECT_EQ(List(), std::vector<std::string>{"a.txt"});
+}
+
+TEST_F(DecodeTest, InspectWritesNothing) {
+  const std::string contents = RandomBytes((1 << 20) + 77, 3);
+  Write(Path("data.bin"), contents);
+  RecordingReporter reporter;
+  ASSERT_EQ(Encode(Path("data.bin"), To(Path("d.zen")), reporter), FileResult::kOk);
+  int fd = OpenSource(Path("d.zen"));
+  ASSERT_GE(fd, 0);
+  DecodedFileInfo info;
+  ASSERT_EQ(InspectEncodedFile(fd, 4, reporter, &info), FileResult::kOk);
+  EXPECT_EQ(info.stored_name, "data.bin");
+  EXPECT_EQ(info.content_size, contents.size());
+  EXPECT_TRUE(info.written.empty());
+  close(fd);
+  EXPECT_EQ(List(), (std::vector<std::string>{"d.zen", "data.bin"}));
+
+  // The same failures as a decoding, with the same precedence.
+  Write(Path("bad.zen"), kExampleFile.substr(0, 16) + " " + kExampleFile.substr(16));
+  fd = OpenSource(Path("bad.zen"));
+  EXPECT_EQ(InspectEncodedFile(fd, 4, reporter, &info), FileResult::kFailed);
+  EXPECT_EQ(reporter.entries, OneError(kMsgDecodeFailed));
+  close(fd);
+}
+
+// Restored to a descriptor (standard output): the bytes arrive only when the
+// whole file decoded.
+TEST_F(DecodeTest, ToADescriptor) {
+  const std::string contents = Compressible((2 << 20) + 3, 8);
+  Write(Path("data.bin"), contents);
+  RecordingReporter reporter;
+  ASSERT_EQ(Encode(Path("data.bin"), To(Path("d.zen")), reporter), FileResult::kOk);
+  const std::string encoded = Read(Path("d.zen"));
+
+  int out = open(Path("stdout").c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0600);
+  ASSERT_GE(out, 0);
+  OutputTarget target;
+  target.fd = out;
+  ASSERT_EQ(Decode(Path("d.zen"), target, reporter), FileResult::kOk);
+  EXPECT_TRUE(reporter.entries.empty());
+  EXPECT_TRUE(Read(Path("stdout")) == contents);
+
+  ASSERT_EQ(ftruncate(out, 0), 0);
+  ASSERT_EQ(lseek(out, 0, SEEK_SET), 0);
+  Write(Path("d.zen"), encoded + "..");
+  EXPECT_EQ(Decode(Path("d.zen"), target, reporter), FileResult::kFailed);
+  EXPECT_EQ(reporter.entries, OneError(kMsgDecodeFailed));
+  EXPECT_EQ(fs::file_size(Path("stdout")), 0u);
+  close(out);
+}
+
+}  // namespace
+}  // namespace zentoba::testing
