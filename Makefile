@@ -42,7 +42,8 @@ asan: deps
 $(FUZZBUILD)/build.ninja:
 	@scripts/install-deps.sh base fuzz
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZBUILD) -G Ninja -DZENTOBA_FUZZ=ON \
-	  -DZENTOBA_GUI=OFF -DZENTOBA_TESTS=OFF -DZENTOBA_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	  -DZENTOBA_GUI=OFF -DZENTOBA_TESTS=OFF -DZENTOBA_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DZENTOBA_SANITIZE=address,undefined
 
 fuzz: $(FUZZBUILD)/build.ninja
 	cmake --build $(FUZZBUILD) -j $(JOBS)

@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
@@ -36,8 +37,12 @@ std::optional<std::string> ReadIniString(const std::filesystem::path& path,
                                          std::string_view section, std::string_view key) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
-  std::string text(static_cast<size_t>(kMaxSettingsFile), '\0');
-  in.read(text.data(), kMaxSettingsFile);
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  in.seekg(0);
+  std::string text(static_cast<size_t>(std::clamp<std::streamoff>(size, 0, kMaxSettingsFile)),
+                   '\0');
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
   text.resize(static_cast<size_t>(in.gcount()));
 
   bool in_section = false;
