@@ -99,9 +99,11 @@ bool SeekToPayload(int fd, const EncodedHeader& header, const std::string& file,
 }
 
 // The stored name as the file name it becomes here, when it is a plain
-// name; the file library has the final word on names and refuses the rest.
+// name: CP932 as this system writes it, or UTF-8 as it stands when it is no
+// CP932. The file library has the final word on names and refuses the rest.
 std::optional<fs::path> PlainNameOf(std::string_view stored_name) {
-  const auto utf8 = Cp932ToUtf8(stored_name);
+  auto utf8 = Cp932ToUtf8(stored_name);
+  if (!utf8 && IsValidUtf8(stored_name)) utf8 = std::string(stored_name);
   if (!utf8 || utf8->empty() || *utf8 == "." || *utf8 == ".." ||
       utf8->find_first_of("/\\") != std::string::npos) {
     return std::nullopt;
