@@ -168,6 +168,7 @@ int RunEncode(const Invocation& invocation, StderrReporter& reporter) {
     }
     target.path = fs::path(output);
   }
+  reporter.set_subject(file + " -> " + output);
   const FileResult result =
       EncodeFile(source.get(), fs::path(file), target, kVersionText, reporter);
   return result == FileResult::kOk ? kExitOk : kExitFailed;
@@ -175,6 +176,7 @@ int RunEncode(const Invocation& invocation, StderrReporter& reporter) {
 
 int RunDecode(const Invocation& invocation, StderrReporter& reporter) {
   const std::string& file = invocation.operands.at(0);
+  reporter.set_subject(file);
   const ScopedFd source(OpenInput(file, reporter));
   if (source.get() < 0) return kExitFailed;
   const auto header = ReadHeaderOf(source.get(), file, reporter);
@@ -232,6 +234,7 @@ int RunDecode(const Invocation& invocation, StderrReporter& reporter) {
 
 int RunInfo(const Invocation& invocation, StderrReporter& reporter) {
   const std::string& file = invocation.operands.at(0);
+  reporter.set_subject(file);
   const ScopedFd source(OpenInput(file, reporter));
   if (source.get() < 0) return kExitFailed;
   const auto header = ReadHeaderOf(source.get(), file, reporter);

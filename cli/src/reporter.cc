@@ -16,12 +16,20 @@ void StderrReporter::Line(std::string_view utf8) {
   std::fflush(stderr);
 }
 
-void StderrReporter::Error(std::string_view text) {
-  ++errors_;
-  Line(ToTerminal(text));
+void StderrReporter::Report(std::string_view cp932) {
+  if (subject_.empty()) {
+    Line(ToTerminal(cp932));
+  } else {
+    Line(subject_ + ": " + ToTerminal(cp932));
+  }
 }
 
-void StderrReporter::Information(std::string_view text) { Line(ToTerminal(text)); }
+void StderrReporter::Error(std::string_view text) {
+  ++errors_;
+  Report(text);
+}
+
+void StderrReporter::Information(std::string_view text) { Report(text); }
 
 void StderrReporter::ErrorAbout(std::string_view subject, std::string_view text,
                                 std::string_view cause) {

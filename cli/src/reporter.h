@@ -11,6 +11,10 @@ namespace zentoba::cli {
 
 class StderrReporter : public Reporter {
  public:
+  // What the following reports are about (a path as given, UTF-8); each of
+  // them names it first. Empty for none.
+  void set_subject(std::string subject) { subject_ = std::move(subject); }
+
   // Reported texts are CP932.
   void Error(std::string_view text) override;
   void Information(std::string_view text) override;
@@ -26,6 +30,8 @@ class StderrReporter : public Reporter {
 
  private:
   void Line(std::string_view utf8);
+  void Report(std::string_view cp932);
+  std::string subject_;
   int errors_ = 0;
 };
 

@@ -250,24 +250,25 @@ TEST_P(BadEncodedFileTest, DecodeAndInfoFailWithoutWriting) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, BadEncodedFileTest,
-    ::testing::Values(
-        BadFile{"empty_file", "", "not an encoded file"},
-        BadFile{"one_byte", "\xDD", "not an encoded file"},
-        BadFile{"plain_text", "abc", "bad.enc: not an encoded file"},
-        BadFile{"encoded_text_not_file",
-                "\xDD"
-                "w\xB1&w",
-                "not an encoded file"},
-        BadFile{"marker_only", "\xDD\xA6", "変換バージョン："},
-        BadFile{"header_only", "\xDD\xA6\xDC\x68", std::string(kMsgVersion104)},
-        BadFile{"byte_after_payload_that_is_no_symbol", kEncodedAbcFile + "\xFF",
-                std::string(kMsgDecodeFailed)},
-        BadFile{"byte_inside_payload_that_is_no_symbol",
-                kEncodedAbcFile.substr(0, 10) + "\x7F" + kEncodedAbcFile.substr(11),
-                std::string(kMsgDecodeFailed) + "\nzentoba-cli: " + std::string(kMsgVersion104)},
-        BadFile{"payload_cut_short", kEncodedAbcFile.substr(0, 16), std::string(kMsgVersion104)},
-        BadFile{"marker_on_random_bytes", "\xDD\xA6" + PseudoRandomBytes(100, 3),
-                "変換バージョン："}),
+    ::testing::Values(BadFile{"empty_file", "", "not an encoded file"},
+                      BadFile{"one_byte", "\xDD", "not an encoded file"},
+                      BadFile{"plain_text", "abc", "bad.enc: not an encoded file"},
+                      BadFile{"encoded_text_not_file",
+                              "\xDD"
+                              "w\xB1&w",
+                              "not an encoded file"},
+                      BadFile{"marker_only", "\xDD\xA6", "変換バージョン："},
+                      BadFile{"header_only", "\xDD\xA6\xDC\x68", std::string(kMsgVersion104)},
+                      BadFile{"byte_after_payload_that_is_no_symbol", kEncodedAbcFile + "\xFF",
+                              std::string(kMsgDecodeFailed)},
+                      BadFile{"byte_inside_payload_that_is_no_symbol",
+                              kEncodedAbcFile.substr(0, 10) + "\x7F" + kEncodedAbcFile.substr(11),
+                              std::string(kMsgDecodeFailed) +
+                                  "\nzentoba-cli: bad.enc: " + std::string(kMsgVersion104)},
+                      BadFile{"payload_cut_short", kEncodedAbcFile.substr(0, 16),
+                              std::string(kMsgVersion104)},
+                      BadFile{"marker_on_random_bytes", "\xDD\xA6" + PseudoRandomBytes(100, 3),
+                              "変換バージョン："}),
     CaseName());
 ;
 
