@@ -1,4 +1,17 @@
 // Block packing entry points and the choice of kernel.
+//
+// The kernel is chosen once per process, on first use:
+//   - the environment variable ZENTOBA_PACK_PATH, when set, names it:
+//     scalar, portable64, avx2, avx512vbmi, or auto. An unknown name, or a
+//     path this processor cannot run, throws std::runtime_error at that first
+//     use rather than silently running something else;
+//   - otherwise (and for "auto") the fastest path the processor runs:
+//     avx512vbmi, then avx2, then portable64.
+// SetPackPath replaces the choice afterwards (tests, benchmarks).
+//
+// The SIMD kernels are compiled for their instruction sets function by
+// function, so the rest of the library stays baseline x86-64; the processor
+// is asked at run time (__builtin_cpu_supports) before one is used.
 
 #include <atomic>
 #include <cstdlib>
@@ -12,12 +25,40 @@
 namespace zentoba {
 namespace {
 
+bool CpuHasAvx2() {
+#ifdef ZENTOBA_PACK_X86
+  static const bool has = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
+  return has;
+#else
+  return false;
+#endif
+}
+
+bool CpuHasAvx512Vbmi() {
+#ifdef ZENTOBA_PACK_X86
+  static const bool has = (__builtin_cpu_init(), __builtin_cpu_supports("avx512f") &&
+                                                     __builtin_cpu_supports("avx512bw") &&
+                                                     __builtin_cpu_supports("avx512vl") &&
+                                                     __builtin_cpu_supports("avx512vbmi"));
+  return has;
+#else
+  return false;
+#endif
+}
+
+// The kernels of a path, or null when this build or processor lacks it.
 const detail::PackKernels* KernelsFor(PackPath path) {
   switch (path) {
     case PackPath::kScalar:
       return &detail::kScalarKernels;
     case PackPath::kPortable64:
       return &detail::kPortable64Kernels;
+#ifdef ZENTOBA_PACK_X86
+    case PackPath::kAvx2:
+      return CpuHasAvx2() ? &detail::kAvx2Kernels : nullptr;
+    case PackPath::kAvx512Vbmi:
+      return CpuHasAvx512Vbmi() ? &detail::kAvx512VbmiKernels : nullptr;
+#endif
     default:
       return nullptr;
   }

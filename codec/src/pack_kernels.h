@@ -20,6 +20,14 @@ struct PackKernels {
 extern const PackKernels kScalarKernels;
 extern const PackKernels kPortable64Kernels;
 
+#if defined(__x86_64__) || defined(__i386__)
+#define ZENTOBA_PACK_X86 1
+// Compiled for their instruction sets function by function; call them only
+// where the processor has them (blocks.cc checks).
+extern const PackKernels kAvx2Kernels;        // AVX2
+extern const PackKernels kAvx512VbmiKernels;  // AVX-512 F, BW, VL and VBMI
+#endif
+
 // One group from eight 7-bit values, and back.
 inline void UnpackValues(const uint8_t v[8], uint8_t out[7]) {
   uint64_t bits = 0;
