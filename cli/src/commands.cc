@@ -88,16 +88,6 @@ void ReportVersion(const EncodedHeader& header, StderrReporter& reporter) {
   reporter.Error(std::string(kMsgVersionPrefix) + VersionOf(header));
 }
 
-// Rewinds to the payload; the file functions read from there.
-bool SeekToPayload(int fd, const EncodedHeader& header, const std::string& file,
-                   StderrReporter& reporter) {
-  if (::lseek(fd, header.header_length, SEEK_SET) < 0) {
-    reporter.ErrorAbout(file, kMsgCannotRead, std::strerror(errno));
-    return false;
-  }
-  return true;
-}
-
 // The stored name as the file name it becomes here, when it is a plain
 // name: CP932 as this system writes it, or UTF-8 as it stands when it is no
 // CP932. The file library has the final word on names and refuses the rest.
@@ -143,6 +133,55 @@ int WriteStandardOutput(std::string_view output, StderrReporter& reporter) {
   return kExitFailed;
 }
 
+// Where decode writes: standard output, the file -o names, or the stored
+// name in -C's folder or in FILE's own. nullopt after reporting why the
+// output is refused before anything is decoded.
+std::optional<OutputTarget> DecodeTargetFor(const Invocation& invocation, const std::string& file,
+                                            StderrReporter& reporter) {
+  OutputTarget target;
+  target.replace_existing = invocation.force;
+  if (invocation.output && *invocation.output == kStdoutName) {
+    target.fd = STDOUT_FILENO;
+  } else if (invocation.output) {
+    if (!invocation.force && Occupied(*invocation.output)) {
+      ReportOccupied(*invocation.output, reporter);
+      return std::nullopt;
+    }
+    target.path = fs::path(*invocation.output);
+  } else if (invocation.folder) {
+    std::error_code ec;
+    if (!fs::is_directory(*invocation.folder, ec)) {
+      reporter.Note(*invocation.folder + ": no such folder");
+      return std::nullopt;
+    }
+    target.folder = *invocation.folder;
+  } else {
+    target.folder = fs::path(file).parent_path();
+    if (target.folder.empty()) target.folder = ".";
+  }
+  return target;
+}
+
+// The stored name is inside the payload: without -f, decode once without
+// writing to learn it, so that an existing file of that name is refused by
+// name. (The file library refuses it as well, should one appear meanwhile.)
+// False after reporting a refusal or a failed decoding.
+bool StoredNameIsFree(int fd, const EncodedHeader& header, const OutputTarget& target,
+                      StderrReporter& reporter) {
+  DecodedFileInfo info;
+  if (InspectEncodedFile(fd, header.header_length, reporter, &info) != FileResult::kOk) {
+    ReportVersion(header, reporter);
+    return false;
+  }
+  if (const auto name = PlainNameOf(info.stored_name)) {
+    if (Occupied(target.folder / *name)) {
+      ReportOccupied(target.folder / *name, reporter);
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 int RunEncode(const Invocation& invocation, StderrReporter& reporter) {
@@ -168,7 +207,7 @@ int RunEncode(const Invocation& invocation, StderrReporter& reporter) {
     }
     target.path = fs::path(output);
   }
-  reporter.set_subject(file + " -> " + output);
+  reporter.set_subject(file + " -> " + (target.fd >= 0 ? "standard output" : output));
   const FileResult result =
       EncodeFile(source.get(), fs::path(file), target, kVersionText, reporter);
   return result == FileResult::kOk ? kExitOk : kExitFailed;
@@ -181,51 +220,14 @@ int RunDecode(const Invocation& invocation, StderrReporter& reporter) {
   if (source.get() < 0) return kExitFailed;
   const auto header = ReadHeaderOf(source.get(), file, reporter);
   if (!header) return kExitFailed;
-
-  OutputTarget target;
-  target.replace_existing = invocation.force;
-  if (invocation.output && *invocation.output == kStdoutName) {
-    target.fd = STDOUT_FILENO;
-  } else if (invocation.output) {
-    if (!invocation.force && Occupied(*invocation.output)) {
-      ReportOccupied(*invocation.output, reporter);
-      return kExitFailed;
-    }
-    target.path = fs::path(*invocation.output);
-  } else {
-    if (invocation.folder) {
-      std::error_code ec;
-      if (!fs::is_directory(*invocation.folder, ec)) {
-        reporter.Note(*invocation.folder + ": no such folder");
-        return kExitFailed;
-      }
-      target.folder = *invocation.folder;
-    } else {
-      target.folder = fs::path(file).parent_path();
-      if (target.folder.empty()) target.folder = ".";
-    }
-    if (!invocation.force) {
-      // The name is inside the payload: decode once without writing to
-      // learn it, so that an existing file is refused by its name. The
-      // file library refuses it as well should one appear meanwhile.
-      DecodedFileInfo info;
-      if (!SeekToPayload(source.get(), *header, file, reporter)) return kExitFailed;
-      if (InspectEncodedFile(source.get(), header->header_length, reporter, &info) !=
-          FileResult::kOk) {
-        ReportVersion(*header, reporter);
-        return kExitFailed;
-      }
-      if (const auto name = PlainNameOf(info.stored_name)) {
-        if (Occupied(target.folder / *name)) {
-          ReportOccupied(target.folder / *name, reporter);
-          return kExitFailed;
-        }
-      }
-    }
+  const auto target = DecodeTargetFor(invocation, file, reporter);
+  if (!target) return kExitFailed;
+  const bool to_stored_name = target->fd < 0 && !target->path;
+  if (to_stored_name && !invocation.force &&
+      !StoredNameIsFree(source.get(), *header, *target, reporter)) {
+    return kExitFailed;
   }
-
-  if (!SeekToPayload(source.get(), *header, file, reporter)) return kExitFailed;
-  if (DecodeFile(source.get(), header->header_length, target, reporter) != FileResult::kOk) {
+  if (DecodeFile(source.get(), header->header_length, *target, reporter) != FileResult::kOk) {
     ReportVersion(*header, reporter);
     return kExitFailed;
   }
@@ -241,7 +243,6 @@ int RunInfo(const Invocation& invocation, StderrReporter& reporter) {
   if (!header) return kExitFailed;
 
   DecodedFileInfo info;
-  if (!SeekToPayload(source.get(), *header, file, reporter)) return kExitFailed;
   if (InspectEncodedFile(source.get(), header->header_length, reporter, &info) != FileResult::kOk) {
     ReportVersion(*header, reporter);
     return kExitFailed;

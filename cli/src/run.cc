@@ -49,7 +49,8 @@ bool LoadSettingsFor(const Invocation& invocation, StderrReporter& reporter) {
     // The window goes on with the default table after that message; a
     // script would rather stop than write data that the intended table
     // cannot read back.
-    reporter.Note(path.string() + ": nothing converted");
+    reporter.Note(path.string() +
+                  ": nothing converted (the tool stops rather than go on with the default table)");
     return false;
   }
   return true;
