@@ -188,8 +188,11 @@ class Output {
     replace_existing_ = target.replace_existing;
     if (target.fd >= 0) {
       target_fd_ = target.fd;
-      // An anonymous file in the temporary folder: gone when closed.
-      fd_ = open(P_tmpdir, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+      // An anonymous file in the temporary folder ($TMPDIR): gone when
+      // closed, whatever happens to the process.
+      std::error_code ec;
+      const fs::path spool_dir = fs::temp_directory_path(ec);
+      fd_ = ec ? -1 : open(spool_dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
       if (fd_ < 0) {
         FILE* spool = tmpfile();
         if (spool == nullptr) return false;

@@ -148,11 +148,21 @@ TEST_F(DecodeTest, ByteThatIsNoSymbol) {
       {"after the zlib stream", kExampleFile + "AAAA,AAAA"},
       {"deep in a big file", deep_ff},
       {"after a damaged stream", late_blank},
+      {"after a refused name", EncodedFileOf(Record("../x", "x")) + "."},
+      {"after a record without a name", EncodedFileOf("no name") + "."},
       {"header only", FullHeader()},
       {"header and blanks", FullHeader() + "\r\n \t"},
       {"short header only", Bytes({0xDD, 0xA6})},
       {"ends before the version", Bytes({0xDD, 0xA6, 0xDC})},
   };
+  // On its own the damaged stream fails in the decompression stage.
+  {
+    Write(Path("x.zen"), damaged_stream);
+    RecordingReporter r;
+    EXPECT_EQ(Decode(Path("x.zen"), To(Path("y")), r), FileResult::kFailed);
+    ASSERT_EQ(r.entries.size(), 1u);
+    EXPECT_EQ(r.entries[0].text.rfind("inflate: ", 0), 0u);
+  }
   fs::create_directory(Path("out"));
   Write(Path("out") / "a.txt", "keep");
   Write(Path("out") / "big.bin", "keep");
@@ -365,6 +375,33 @@ TEST_F(DecodeTest, ToADescriptor) {
   EXPECT_EQ(reporter.entries, OneError(kMsgDecodeFailed));
   EXPECT_EQ(fs::file_size(Path("stdout")), 0u);
   close(out);
+}
+
+// An encoded file that grows or shrinks while it is read is refused as a
+// read failure; nothing is restored.
+TEST_F(DecodeTest, EncodedFileChangingWhileRead) {
+  Write(Path("r.bin"), RandomBytes(3 << 20, 31));
+  RecordingReporter reporter;
+  ASSERT_EQ(Encode(Path("r.bin"), To(Path("r.zen")), reporter), FileResult::kOk);
+  const std::string encoded = Read(Path("r.zen"));
+  fs::create_directory(Path("out"));
+  for (bool grow : {true, false}) {
+    SCOPED_TRACE(grow ? "grows" : "shrinks");
+    Write(Path("r.zen"), encoded);
+    FileOptions options;
+    options.progress = [&](uint64_t, uint64_t) {
+      if (grow) {
+        std::ofstream(Path("r.zen"), std::ios::binary | std::ios::app) << "\r\n";
+      } else {
+        fs::resize_file(Path("r.zen"), encoded.size() / 2);
+      }
+      return true;
+    };
+    RecordingReporter r;
+    EXPECT_EQ(Decode(Path("r.zen"), Into(Path("out")), r, options), FileResult::kFailed);
+    EXPECT_EQ(r.entries, OneError(kMsgCannotRead));
+    EXPECT_TRUE(List(Path("out")).empty());
+  }
 }
 
 }  // namespace

@@ -81,6 +81,11 @@ TEST_F(SafeWriteTest, TargetThatIsNoFile) {
   EXPECT_EQ(reporter.entries, OneError(kMsgCannotSave));
   EXPECT_EQ(List(Path("out")), before);
   EXPECT_TRUE(fs::is_empty(Out("a.txt")));
+  // A byte that is no symbol still outranks the target that cannot be written.
+  Write(Path("in") / "b.zen", Read(Encoded()) + ".");
+  reporter.entries.clear();
+  EXPECT_EQ(Decode(Path("in") / "b.zen", Into(Path("out")), reporter), FileResult::kFailed);
+  EXPECT_EQ(reporter.entries, OneError(kMsgDecodeFailed));
   // A folder that does not exist cannot take an output either.
   reporter.entries.clear();
   EXPECT_EQ(Encode(Source(), To(Path("missing") / "a.zen"), reporter), FileResult::kFailed);

@@ -66,7 +66,9 @@ struct OutputTarget {
   // Or write to this descriptor (overrides both); the output is spooled and
   // written there only once it is complete.
   int fd = -1;
-  // Replace an existing file (the window does; the CLI only with -f).
+  // Replace an existing file (the window does; the CLI only with -f). Only
+  // a regular file or a symbolic link (replaced as a link, never followed)
+  // is ever replaced; a folder, device or pipe under the name is refused.
   bool replace_existing = true;
 };
 
@@ -84,17 +86,21 @@ struct FileOptions {
 // Encodes the file open for reading as `source_fd` (read from offset 0 to
 // its end) into an encoded file with the full header and `version_text`'s
 // version byte. `source_path` gives the stored name. An output that is the
-// source itself, by any spelling or link, is refused. Failures are reported
-// (kMsgCannotSave, kMsgCannotRead, kMsgNameNotCp932, the compression stage's
-// messages) and leave no output behind.
+// source itself, by any spelling or link, is refused, and so is a target
+// without a file name (`folder` alone) or a version text that gives no
+// version byte (kMsgCannotSave). A source whose name the decoder could not
+// restore (no CP932 form, or a "\", ":" or control character in it) is
+// refused with kMsgNameNotCp932. Failures are reported (kMsgCannotSave,
+// kMsgCannotRead, kMsgNameNotCp932, the compression stage's messages) and
+// leave no output behind.
 FileResult EncodeFile(int source_fd, const std::filesystem::path& source_path,
-                      const OutputTarget& output, std::string_view version_text,
-                      Reporter& reporter, const FileOptions& options = {});
+                      const OutputTarget& output, std::string_view version_text, Reporter& reporter,
+                      const FileOptions& options = {});
 
 struct DecodedFileInfo {
   std::string stored_name;  // CP932, as recorded
   uint64_t content_size = 0;
-  std::filesystem::path written;  // where the restored file went, if written
+  std::filesystem::path written;  // where the restored file went (empty for a descriptor)
 };
 
 // Restores the file recorded in the encoded file open as `source_fd`, whose
@@ -107,6 +113,8 @@ FileResult DecodeFile(int source_fd, int header_length, const OutputTarget& outp
                       DecodedFileInfo* info = nullptr);
 
 // Decodes without writing anything: the stored name and the content size.
+// Reports what DecodeFile would, except that the stored name need not be a
+// plain file name (it must still exist).
 FileResult InspectEncodedFile(int source_fd, int header_length, Reporter& reporter,
                               DecodedFileInfo* info, const FileOptions& options = {});
 
