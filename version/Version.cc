@@ -54,6 +54,10 @@ TForm2::TForm2(QWidget* owner) : QDialog(owner) {
                           [this] { Button_OKClick(Button_OK); });
 }
 
+TForm2::~TForm2() {
+  if (Form2 == this) Form2 = nullptr;
+}
+
 void TForm2::Button_OKClick(QObject* /*Sender*/) { close(); }
 
 void TForm2::keyPressEvent(QKeyEvent* event) {

@@ -11,6 +11,7 @@ class QPushButton;
 class TForm2 : public QDialog {
  public:
   explicit TForm2(QWidget* owner);
+  ~TForm2() override;
 
   QGroupBox* GroupBox1;
   QLabel* Label4;
