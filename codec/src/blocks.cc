@@ -25,44 +25,20 @@
 namespace zentoba {
 namespace {
 
-bool CpuHasAvx2() {
 #ifdef ZENTOBA_PACK_X86
+bool CpuHasAvx2() {
   static const bool has = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
   return has;
-#else
-  return false;
-#endif
 }
 
 bool CpuHasAvx512Vbmi() {
-#ifdef ZENTOBA_PACK_X86
   static const bool has = (__builtin_cpu_init(), __builtin_cpu_supports("avx512f") &&
                                                      __builtin_cpu_supports("avx512bw") &&
                                                      __builtin_cpu_supports("avx512vl") &&
                                                      __builtin_cpu_supports("avx512vbmi"));
   return has;
-#else
-  return false;
-#endif
 }
-
-// The kernels of a path, or null when this build or processor lacks it.
-const detail::PackKernels* KernelsFor(PackPath path) {
-  switch (path) {
-    case PackPath::kScalar:
-      return &detail::kScalarKernels;
-    case PackPath::kPortable64:
-      return &detail::kPortable64Kernels;
-#ifdef ZENTOBA_PACK_X86
-    case PackPath::kAvx2:
-      return CpuHasAvx2() ? &detail::kAvx2Kernels : nullptr;
-    case PackPath::kAvx512Vbmi:
-      return CpuHasAvx512Vbmi() ? &detail::kAvx512VbmiKernels : nullptr;
 #endif
-    default:
-      return nullptr;
-  }
-}
 
 PackPath BestPath() {
   for (PackPath p : {PackPath::kAvx512Vbmi, PackPath::kAvx2, PackPath::kPortable64}) {
@@ -95,10 +71,31 @@ std::atomic<PackPath>& Selected() {
 }
 
 const detail::PackKernels& Kernels() {
-  return *KernelsFor(Selected().load(std::memory_order_relaxed));
+  return *detail::KernelsFor(Selected().load(std::memory_order_relaxed));
 }
 
 }  // namespace
+
+namespace detail {
+
+const PackKernels* KernelsFor(PackPath path) {
+  switch (path) {
+    case PackPath::kScalar:
+      return &kScalarKernels;
+    case PackPath::kPortable64:
+      return &kPortable64Kernels;
+#ifdef ZENTOBA_PACK_X86
+    case PackPath::kAvx2:
+      return CpuHasAvx2() ? &kAvx2Kernels : nullptr;
+    case PackPath::kAvx512Vbmi:
+      return CpuHasAvx512Vbmi() ? &kAvx512VbmiKernels : nullptr;
+#endif
+    default:
+      return nullptr;
+  }
+}
+
+}  // namespace detail
 
 const char* PackPathName(PackPath path) {
   switch (path) {
@@ -116,11 +113,13 @@ const char* PackPathName(PackPath path) {
   return "?";
 }
 
-bool PackPathSupported(PackPath path) { return path == PackPath::kAuto || KernelsFor(path); }
+bool PackPathSupported(PackPath path) {
+  return path == PackPath::kAuto || detail::KernelsFor(path);
+}
 
 void SetPackPath(PackPath path) {
   if (path == PackPath::kAuto) path = BestPath();
-  if (!KernelsFor(path)) throw std::invalid_argument("pack path not supported here");
+  if (!detail::KernelsFor(path)) throw std::invalid_argument("pack path not supported here");
   Selected().store(path);
 }
 

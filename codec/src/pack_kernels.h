@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "zentoba/codec.h"
+
 namespace zentoba::detail {
 
 struct PackKernels {
@@ -27,6 +29,10 @@ extern const PackKernels kPortable64Kernels;
 extern const PackKernels kAvx2Kernels;        // AVX2
 extern const PackKernels kAvx512VbmiKernels;  // AVX-512 F, BW, VL and VBMI
 #endif
+
+// The kernels of a path, or null when this build or processor lacks it
+// (kAuto has none of its own).
+const PackKernels* KernelsFor(PackPath path);
 
 // One group from eight 7-bit values, and back.
 inline void UnpackValues(const uint8_t v[8], uint8_t out[7]) {

@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <random>
+#include <string>
 #include <vector>
 
+#include "pack_kernels.h"
 #include "test_util.h"
 #include "zentoba/codec.h"
 
@@ -85,37 +90,172 @@ TEST_P(Blocks, ByteOutsideTheTableFailsAndKeepsEarlierGroups) {
   }
 }
 
+// Byte buffers of exactly their length, so that AddressSanitizer sees any
+// access past either end.
+using Buffer = std::vector<uint8_t>;
+
+Buffer RandomBuffer(size_t n, uint32_t seed) {
+  const std::string s = testing::RandomBytes(n, seed);
+  return Buffer(s.begin(), s.end());
+}
+
+Buffer EncodeOn(PackPath path, const Buffer& data, const SymbolTable& t) {
+  SetPackPath(path);
+  Buffer out(data.size() / 7 * 8);
+  EncodeBlocks(data.data(), data.size(), out.data(), t);
+  return out;
+}
+
+struct Decoded {
+  int64_t result;
+  Buffer bytes;  // defined up to the group that fails
+};
+
+Decoded DecodeOn(PackPath path, const Buffer& symbols, const SymbolTable& t) {
+  SetPackPath(path);
+  Buffer out(symbols.size() / 8 * 7);
+  const int64_t result = DecodeBlocks(symbols.data(), symbols.size(), out.data(), t);
+  return {result, out};
+}
+
+// Compares a path with the scalar reference on one symbol text: the same
+// result, and the same bytes in every group before the first failing one.
+void ExpectDecodeMatchesReference(PackPath path, const Buffer& symbols, const SymbolTable& t,
+                                  const std::string& what) {
+  size_t good = symbols.size() / 8;
+  for (size_t g = 0; g < symbols.size() / 8 && good == symbols.size() / 8; ++g)
+    for (size_t i = 0; i < 8; ++i)
+      if (t.Value(symbols[8 * g + i]) == SymbolTable::kNoValue) good = g;
+  const Decoded expected = DecodeOn(PackPath::kScalar, symbols, t);
+  const Decoded actual = DecodeOn(path, symbols, t);
+  ASSERT_EQ(actual.result, expected.result) << what;
+  ASSERT_EQ(expected.result, good == symbols.size() / 8 ? static_cast<int64_t>(good * 7) : -1)
+      << what;
+  ASSERT_TRUE(
+      std::equal(actual.bytes.begin(), actual.bytes.begin() + good * 7, expected.bytes.begin()))
+      << what;
+}
+
+// The tables every comparison runs with: the built-in one, a replacement,
+// random tables of distinct bytes from 0x21..0xFF (many of them >= 0x80),
+// and one that holds some bytes many times.
+std::vector<SymbolTable> Tables() {
+  std::string repeated;
+  for (int v = 0; v < SymbolTable::kSize; ++v) repeated += static_cast<char>(0xF0 + v % 9);
+  return {SymbolTable(), testing::SwappedTable(0, 127), testing::RandomTable(7),
+          testing::RandomTable(8), SymbolTable::FromBytes(repeated)};
+}
+
+// Every length from 0 to 43 groups (every vector and tail shape of every
+// path), then random lengths up to a few hundred kilobytes.
+std::vector<size_t> GroupCounts() {
+  std::vector<size_t> counts;
+  for (size_t g = 0; g <= 43; ++g) counts.push_back(g);
+  std::mt19937 rng(11);
+  for (int i = 0; i < 12; ++i) counts.push_back(rng() % 60000);
+  return counts;
+}
+
 TEST_P(Blocks, MatchesTheScalarReferenceOnEveryLengthAndTable) {
-  const SymbolTable tables[] = {SymbolTable(), testing::SwappedTable(0, 127),
-                                testing::RandomTable(7)};
-  for (const SymbolTable& t : tables) {
-    for (size_t groups = 0; groups <= 43; ++groups) {
-      const std::string data = testing::RandomBytes(groups * 7, static_cast<uint32_t>(groups));
-      std::string expected(groups * 8, '\0'), actual(groups * 8, '\0');
-      SetPackPath(PackPath::kScalar);
-      EncodeBlocks(reinterpret_cast<const uint8_t*>(data.data()), data.size(),
-                   reinterpret_cast<uint8_t*>(expected.data()), t);
-      SetPackPath(GetParam());
-      EncodeBlocks(reinterpret_cast<const uint8_t*>(data.data()), data.size(),
-                   reinterpret_cast<uint8_t*>(actual.data()), t);
-      ASSERT_EQ(actual, expected) << groups << " groups";
-      std::string back;
-      ASSERT_EQ(Decode(actual, back, t), static_cast<int64_t>(data.size()));
-      ASSERT_EQ(back, data);
+  const std::vector<SymbolTable> tables = Tables();
+  for (size_t ti = 0; ti < tables.size(); ++ti) {
+    const SymbolTable& t = tables[ti];
+    for (size_t groups : GroupCounts()) {
+      const std::string what =
+          "table " + std::to_string(ti) + ", " + std::to_string(groups) + " groups";
+      const Buffer data = RandomBuffer(groups * 7, static_cast<uint32_t>(groups + 1000 * ti));
+      const Buffer expected = EncodeOn(PackPath::kScalar, data, t);
+      ASSERT_TRUE(EncodeOn(GetParam(), data, t) == expected) << what;
+      ExpectDecodeMatchesReference(GetParam(), expected, t, what);
+
+      // NUL reads as value 0 anywhere.
+      Buffer with_nul = expected;
+      for (size_t i = groups % 8; i < with_nul.size(); i += 13) with_nul[i] = 0;
+      ExpectDecodeMatchesReference(GetParam(), with_nul, t, what + " with NUL");
     }
   }
 }
 
 TEST_P(Blocks, InvalidSymbolAtEveryPositionMatchesTheReference) {
-  const std::string data = testing::RandomBytes(7 * 37, 99);
-  const std::string symbols = EncodeBlocks(data);
-  for (size_t pos = 0; pos < symbols.size(); ++pos) {
-    std::string bad = symbols;
-    bad[pos] = ' ';
-    std::string out;
-    ASSERT_EQ(Decode(bad, out), -1) << pos;
-    const size_t good = pos / 8 * 7;
-    ASSERT_EQ(out.substr(0, good), data.substr(0, good)) << pos;
+  // Buffers of several vectors on every path, ending in a full vector, in a
+  // vector with one group more, and in a scalar tail.
+  const std::vector<SymbolTable> tables = Tables();
+  for (size_t ti = 0; ti < tables.size(); ++ti) {
+    const SymbolTable& t = tables[ti];
+    // The lowest and the highest byte that has no value.
+    std::vector<uint8_t> invalid;
+    for (int c = 1; c < 256; ++c)
+      if (t.Value(static_cast<uint8_t>(c)) == SymbolTable::kNoValue)
+        invalid.push_back(static_cast<uint8_t>(c));
+    ASSERT_FALSE(invalid.empty());
+    for (size_t groups : {32, 33, 37, 40}) {
+      const Buffer symbols = EncodeOn(PackPath::kScalar, RandomBuffer(groups * 7, 99), t);
+      for (uint8_t bad : {invalid.front(), invalid.back()}) {
+        for (size_t pos = 0; pos < symbols.size(); ++pos) {
+          Buffer text = symbols;
+          text[pos] = bad;
+          ExpectDecodeMatchesReference(GetParam(), text, t,
+                                       "table " + std::to_string(ti) + ", byte " +
+                                           std::to_string(bad) + " at " + std::to_string(pos) +
+                                           " of " + std::to_string(groups) + " groups");
+        }
+      }
+    }
+  }
+}
+
+TEST_P(Blocks, RandomSymbolTextMatchesTheReference) {
+  // Arbitrary bytes: valid, NUL and invalid symbols in any mix, mostly
+  // valid so that failures land at every depth.
+  const std::vector<SymbolTable> tables = Tables();
+  std::mt19937 rng(5);
+  for (size_t ti = 0; ti < tables.size(); ++ti) {
+    const SymbolTable& t = tables[ti];
+    for (int round = 0; round < 200; ++round) {
+      Buffer text(8 * (rng() % 300));
+      for (uint8_t& c : text) c = t.Symbol(rng() % 128);
+      if (!text.empty()) {
+        for (int k = 0; k < 2; ++k) text[rng() % text.size()] = static_cast<uint8_t>(rng());
+      }
+      ExpectDecodeMatchesReference(
+          GetParam(), text, t, "table " + std::to_string(ti) + ", round " + std::to_string(round));
+    }
+  }
+}
+
+// The kernels take any tables: 128 arbitrary symbol bytes (NUL and repeats
+// included), and 256 reverse entries where bit 7 set means "no value". With
+// a reverse table whose every entry is a value, every byte is a symbol, so
+// no slip in a vector's lookup can hide behind the fall-back to the scalar
+// code that a byte without a value sends the vector to.
+TEST_P(Blocks, KernelsMatchTheReferenceForAnyTables) {
+  const detail::PackKernels& reference = *detail::KernelsFor(PackPath::kScalar);
+  const detail::PackKernels& kernels = *detail::KernelsFor(GetParam());
+  std::mt19937 rng(3);
+  for (int no_value : {0, 1, 4, 16}) {  // entries without a value
+    Buffer symbols(SymbolTable::kSize), reverse(256);
+    for (uint8_t& c : symbols) c = static_cast<uint8_t>(rng());
+    for (uint8_t& v : reverse) v = static_cast<uint8_t>(rng() % 128);
+    for (int i = 0; i < no_value; ++i) reverse[rng() % 256] = static_cast<uint8_t>(0x80 | rng());
+    for (size_t groups : GroupCounts()) {
+      const std::string what =
+          std::to_string(no_value) + " without value, " + std::to_string(groups) + " groups";
+      const Buffer data = RandomBuffer(groups * 7, static_cast<uint32_t>(rng()));
+      Buffer expected(groups * 8), actual(groups * 8);
+      reference.encode(data.data(), groups, expected.data(), symbols.data());
+      kernels.encode(data.data(), groups, actual.data(), symbols.data());
+      ASSERT_TRUE(actual == expected) << what;
+
+      const Buffer text = RandomBuffer(groups * 8, static_cast<uint32_t>(rng()));
+      Buffer expected_out(groups * 7), actual_out(groups * 7);
+      const size_t good =
+          reference.decode(text.data(), groups, expected_out.data(), reverse.data());
+      ASSERT_EQ(kernels.decode(text.data(), groups, actual_out.data(), reverse.data()), good)
+          << what;
+      ASSERT_TRUE(
+          std::equal(actual_out.begin(), actual_out.begin() + good * 7, expected_out.begin()))
+          << what;
+    }
   }
 }
 
