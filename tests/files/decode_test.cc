@@ -307,10 +307,21 @@ TEST_F(DecodeTest, NamedOutputIgnoresTheStoredName) {
   EXPECT_TRUE(reporter.entries.empty());
   EXPECT_EQ(Read(Path("restored")), "contents");
 
-  Write(Path("y.zen"), EncodedFileOf("no name here"));
-  EXPECT_EQ(Decode(Path("y.zen"), To(Path("other")), reporter), FileResult::kFailed);
-  EXPECT_EQ(reporter.entries, OneError(kMsgBadStoredName));
-  EXPECT_FALSE(fs::exists(Path("other")));
+  // The zero byte must come within the first 4096 bytes of the record.
+  Write(Path("x.zen"), EncodedFileOf(Record(std::string(4095, 'n'), "long")));
+  ASSERT_EQ(Decode(Path("x.zen"), To(Path("restored")), reporter), FileResult::kOk);
+  EXPECT_EQ(Read(Path("restored")), "long");
+
+  for (const std::string& record : {std::string("no name here"), std::string(100000, 'n'),
+                                    Record(std::string(4096, 'n'), "x")}) {
+    SCOPED_TRACE(record.size());
+    Write(Path("y.zen"), EncodedFileOf(record));
+    RecordingReporter r;
+    EXPECT_EQ(Decode(Path("y.zen"), To(Path("other")), r), FileResult::kFailed);
+    EXPECT_EQ(r.entries, OneError(kMsgBadStoredName));
+    EXPECT_FALSE(fs::exists(Path("other")));
+  }
+  EXPECT_TRUE(reporter.entries.empty());
 }
 
 // Restoring into the encoded file's own folder may replace the encoded file
