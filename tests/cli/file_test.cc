@@ -204,6 +204,22 @@ TEST_F(CliTest, EncodeOntoItselfIsRefusedBySpellingOrLink) {
   }
 }
 
+// A name with no CP932 form could not be stored, so nothing is encoded.
+TEST_F(CliTest, EncodeRefusesNameWithoutCp932Form) {
+  Write("price€.txt", "abc");
+  const Snapshot before = Snap();
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"encode", "price€.txt"},
+        std::vector<std::string>{"encode", "price€.txt", "-o", "-"}}) {
+    const RunResult r = Cli(args);
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("ファイル名にShift-JISで表せない文字があります。"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(Snap(), before);
+  }
+}
+
 // Decoding may replace the encoded file itself when its stored name is its
 // own name: it has been read whole before the restored file takes its place.
 TEST_F(CliTest, DecodeOverTheEncodedFileNeedsForce) {

@@ -162,10 +162,15 @@ TEST_F(CliTest, SettingsFileBesideTheExecutable) {
   EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(r.out, std::string(kAbcEncodedCp932) + "\n");
 
-  // --settings replaces the file beside the executable, even a broken one.
+  // A broken table beside the executable stops the run; --settings takes its
+  // place.
   std::string broken = ReplacementTable();
   broken[1] = broken[0];
   WriteBytes(Path("bin") / "Zentoba.ini", IniWithTable(broken));
+  r = RunProgram(copy, {"text-encode"}, "abc", dir_);
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err.find(kMsgBadTable), std::string::npos) << r.err;
   Write("default.ini", "[APP]\r\n");
   r = RunProgram(copy, {"--settings", "default.ini", "text-encode", "--charset", "cp932"}, "abc",
                  dir_);
