@@ -17,14 +17,14 @@ enum Scope : unsigned {
   kForText = 1u << 2,
 };
 
-struct OptionSpec {
+struct KnownOption {
   std::string_view short_name;  // "-o", or empty
   std::string_view long_name;   // "--output"
   bool takes_value;
   unsigned scope;
 };
 
-constexpr std::array<OptionSpec, 7> kOptions = {{
+constexpr std::array<KnownOption, 7> kOptions = {{
     {"", "--settings", true, kGlobal},
     {"-h", "--help", false, kGlobal},
     {"", "--version", false, kGlobal},
@@ -127,24 +127,24 @@ class Parser {
       inline_value = arg.substr(2);
     }
 
-    const OptionSpec* spec = nullptr;
-    for (const OptionSpec& candidate : kOptions) {
+    const KnownOption* known = nullptr;
+    for (const KnownOption& candidate : kOptions) {
       if (name == candidate.long_name ||
           (!candidate.short_name.empty() && name == candidate.short_name)) {
-        spec = &candidate;
+        known = &candidate;
       }
     }
-    if (spec == nullptr) {
+    if (known == nullptr) {
       Fail("unknown option '" + std::string(name) + "'");
       return;
     }
     const std::string display(name);
-    if (!seen_.insert(spec->long_name).second) {
+    if (!seen_.insert(known->long_name).second) {
       Fail("option " + display + " given more than once");
     }
 
     std::string value;
-    if (spec->takes_value) {
+    if (known->takes_value) {
       if (inline_value) {
         value = *inline_value;
       } else if (index_ + 1 < args_.size()) {
@@ -161,12 +161,12 @@ class Parser {
       Fail("option " + display + " takes no value");
       return;
     }
-    Apply(*spec, display, value);
+    Apply(*known, display, value);
   }
 
-  void Apply(const OptionSpec& spec, const std::string& display, const std::string& value) {
+  void Apply(const KnownOption& known, const std::string& display, const std::string& value) {
     Invocation& inv = result_.invocation;
-    const std::string_view name = spec.long_name;
+    const std::string_view name = known.long_name;
     if (name == "--settings") {
       inv.settings = value;
     } else if (name == "--help") {
@@ -186,7 +186,7 @@ class Parser {
         Fail("option " + display + ": unknown charset '" + value + "' (use utf-8 or cp932)");
       }
     }
-    if (spec.scope != kGlobal) scoped_.push_back({&spec, display});
+    if (known.scope != kGlobal) scoped_.push_back({&known, display});
   }
 
   void Validate() {
@@ -197,8 +197,8 @@ class Parser {
     }
     if (inv.command == Command::kNone) return;  // the unknown name is reported
     const std::string command = CommandName(inv.command);
-    for (const auto& [spec, display] : scoped_) {
-      if ((spec->scope & ScopeOf(inv.command)) == 0) {
+    for (const auto& [known, display] : scoped_) {
+      if ((known->scope & ScopeOf(inv.command)) == 0) {
         Fail("option " + display + " does not apply to '" + command + "'");
       }
     }
@@ -219,7 +219,7 @@ class Parser {
   bool options_ended_ = false;
   bool command_seen_ = false;
   std::set<std::string_view> seen_;
-  std::vector<std::pair<const OptionSpec*, std::string>> scoped_;
+  std::vector<std::pair<const KnownOption*, std::string>> scoped_;
   ParseResult result_;
 };
 
