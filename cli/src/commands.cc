@@ -88,12 +88,18 @@ void ReportVersion(const EncodedHeader& header, StderrReporter& reporter) {
   reporter.Error(std::string(kMsgVersionPrefix) + VersionOf(header));
 }
 
-// The stored name as the file name it becomes here, when it is a plain
-// name: CP932 as this system writes it, or UTF-8 as it stands when it is no
-// CP932. The file library has the final word on names and refuses the rest.
-std::optional<fs::path> PlainNameOf(std::string_view stored_name) {
+// A stored name in UTF-8: CP932 as this system writes it, or UTF-8 as it
+// stands when it is no CP932 but valid UTF-8 (as another tool may write it).
+std::optional<std::string> StoredNameAsUtf8(std::string_view stored_name) {
   auto utf8 = Cp932ToUtf8(stored_name);
   if (!utf8 && IsValidUtf8(stored_name)) utf8 = std::string(stored_name);
+  return utf8;
+}
+
+// The stored name as the file name it becomes here, when it is a plain
+// name. The file library has the final word on names and refuses the rest.
+std::optional<fs::path> PlainNameOf(std::string_view stored_name) {
+  const auto utf8 = StoredNameAsUtf8(stored_name);
   if (!utf8 || utf8->empty() || *utf8 == "." || *utf8 == ".." ||
       utf8->find_first_of("/\\") != std::string::npos) {
     return std::nullopt;
@@ -254,7 +260,7 @@ int RunInfo(const Invocation& invocation, StderrReporter& reporter) {
   text += "version: ";
   text += header->version ? VersionText(*header->version) : std::string("unknown");
   text += "\nstored name: ";
-  text += Printable(ToTerminal(info.stored_name));
+  text += Printable(StoredNameAsUtf8(info.stored_name).value_or(ToTerminal(info.stored_name)));
   text += "\ncontent size: ";
   text += std::to_string(info.content_size);
   text += '\n';

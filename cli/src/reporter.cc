@@ -24,16 +24,12 @@ void StderrReporter::Report(std::string_view cp932) {
   }
 }
 
-void StderrReporter::Error(std::string_view text) {
-  ++errors_;
-  Report(text);
-}
+void StderrReporter::Error(std::string_view text) { Report(text); }
 
 void StderrReporter::Information(std::string_view text) { Report(text); }
 
 void StderrReporter::ErrorAbout(std::string_view subject, std::string_view text,
                                 std::string_view cause) {
-  ++errors_;
   std::string line(subject);
   line += ": ";
   line += ToTerminal(text);

@@ -26,13 +26,10 @@ class StderrReporter : public Reporter {
   // The tool's own messages, already UTF-8.
   void Note(std::string_view utf8);
 
-  int errors() const { return errors_; }
-
  private:
   void Line(std::string_view utf8);
   void Report(std::string_view cp932);
   std::string subject_;
-  int errors_ = 0;
 };
 
 // A CP932 text as UTF-8 for the terminal; bytes with no UTF-8 form show as
