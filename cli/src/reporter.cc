@@ -9,10 +9,18 @@ namespace zentoba::cli {
 std::string ToTerminal(std::string_view cp932) { return Cp932ToUtf8Lossy(cp932); }
 
 void StderrReporter::Line(std::string_view utf8) {
-  std::string line = "zentoba-cli: ";
-  line += utf8;
-  line += '\n';
-  std::fwrite(line.data(), 1, line.size(), stderr);
+  // A report of several lines (a message and its detail) keeps the prefix
+  // on each, so that every line of standard error tells where it came from.
+  std::string text;
+  for (;;) {
+    const size_t end = utf8.find('\n');
+    text += "zentoba-cli: ";
+    text += utf8.substr(0, end);
+    text += '\n';
+    if (end == std::string_view::npos || end + 1 == utf8.size()) break;
+    utf8.remove_prefix(end + 1);
+  }
+  std::fwrite(text.data(), 1, text.size(), stderr);
   std::fflush(stderr);
 }
 

@@ -1,9 +1,10 @@
-// Reports of zentoba-cli go to standard error, one line each, prefixed with
-// the program's name. The libraries report in CP932; the terminal gets UTF-8.
+// Reports of zentoba-cli go to standard error, every line prefixed with the
+// program's name. The libraries report in CP932; the terminal gets UTF-8.
 #pragma once
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "zentoba/report.h"
 
@@ -32,8 +33,9 @@ class StderrReporter : public Reporter {
   std::string subject_;
 };
 
-// A CP932 text as UTF-8 for the terminal; bytes with no UTF-8 form show as
-// "・", as Windows shows them, rather than breaking the terminal's output.
+// A CP932 text as UTF-8 for the terminal; bytes that are no valid CP932
+// show as "・", as Windows shows them, rather than breaking the terminal's
+// output.
 std::string ToTerminal(std::string_view cp932);
 
 }  // namespace zentoba::cli

@@ -33,7 +33,7 @@ TEST_P(ExitStatusTest, ExitsWithStatusAndLeavesFolderAsItWas) {
   EXPECT_EQ(r.exit_code, c.exit_code) << "stderr: " << r.err;
   if (c.exit_code != 0) {
     EXPECT_EQ(r.out, "");
-    EXPECT_TRUE(r.err.starts_with("zentoba-cli: ")) << r.err;
+    EXPECT_TRUE(EveryLinePrefixed(r.err));
     EXPECT_EQ(Snap(), before);
   }
 }

@@ -127,6 +127,17 @@ Snapshot TakeSnapshot(const fs::path& root) {
   return snapshot;
 }
 
+::testing::AssertionResult EveryLinePrefixed(std::string_view err) {
+  if (err.empty()) return ::testing::AssertionFailure() << "nothing on standard error";
+  if (err.back() != '\n') return ::testing::AssertionFailure() << "unterminated line: " << err;
+  for (size_t start = 0; start < err.size(); start = err.find('\n', start) + 1) {
+    if (!err.substr(start).starts_with("zentoba-cli: ")) {
+      return ::testing::AssertionFailure() << "line without prefix: " << err.substr(start);
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+
 std::string PseudoRandomBytes(size_t size, unsigned seed) {
   std::mt19937 generator(seed);
   std::string bytes(size, '\0');

@@ -36,6 +36,9 @@ void WriteBytes(const fs::path& path, std::string_view bytes);
 using Snapshot = std::map<std::string, std::string>;
 Snapshot TakeSnapshot(const fs::path& root);
 
+// Whether `err` is whole lines, each beginning "zentoba-cli: ".
+::testing::AssertionResult EveryLinePrefixed(std::string_view err);
+
 // Deterministic bytes that cover every byte value and compress poorly.
 std::string PseudoRandomBytes(size_t size, unsigned seed);
 

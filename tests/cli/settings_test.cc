@@ -135,6 +135,7 @@ TEST_F(CliTest, CorruptingTableStopsEveryCommand) {
       EXPECT_EQ(r.exit_code, 1);
       EXPECT_EQ(r.out, "");
       EXPECT_NE(r.err.find(kMsgBadTable), std::string::npos) << r.err;
+      EXPECT_TRUE(EveryLinePrefixed(r.err));
       EXPECT_EQ(Snap(), before);
     }
   }

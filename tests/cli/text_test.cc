@@ -145,6 +145,7 @@ TEST_P(TextFailureTest, FailsWithMessageAndWritesNothing) {
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_EQ(r.out, "");
   EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+  EXPECT_TRUE(EveryLinePrefixed(r.err));
   EXPECT_TRUE(Snap().empty());
 }
 
