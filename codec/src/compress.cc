@@ -1,11 +1,15 @@
-// The compression stage over zlib: zlib format, level 9, default window,
-// memory level and strategy. Failures are reported as "<step>: <zlib's
-// message or ???>\n".
+// The compression stage: zlib format, level 9. Inputs up to
+// kSingleStreamLimit bytes go through zlib (default window, memory level
+// and strategy); larger ones are compressed in blocks on several threads
+// into one zlib stream (parallel_deflate.h). Decompression is zlib's.
+// Failures are reported as "<step>: <zlib's message or ???>\n".
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 
+#include "parallel_deflate.h"
 #include "zentoba/codec.h"
 #include "zentoba/messages.h"
 #include "zentoba/stream.h"
@@ -27,9 +31,26 @@ constexpr size_t kInflateChunk = size_t{64} << 10;
 }  // namespace
 
 // ------------------------------------------------------------- Deflater
+//
+// Up to kSingleStreamLimit bytes are held back. A stream that ends by then
+// is compressed by zlib in one piece, so inputs of that size keep the exact
+// bytes zlib level 9 gives them. One byte more switches to blocks
+// (parallel_deflate.h): the held bytes start the first block, and a block
+// is handed over only once a byte after it has arrived, so the block that
+// Finish hands over, 1 to kBlockSize bytes, is the last. Where the blocks
+// fall thus depends on the input alone, never on how it was fed.
+
+static_assert(kSingleStreamLimit <= kBlockSize, "held bytes must fit in the first block");
 
 struct Deflater::State {
   z_stream s{};
+  bool zlib_open = false;  // s needs deflateEnd
+  std::string pending;     // bytes not yet handed to a compressor
+  std::unique_ptr<BlockDeflater> blocks;
+
+  ~State() {
+    if (zlib_open) deflateEnd(&s);
+  }
 };
 
 Deflater::Deflater(Reporter& reporter) : state_(std::make_unique<State>()), reporter_(reporter) {
@@ -39,11 +60,17 @@ Deflater::Deflater(Reporter& reporter) : state_(std::make_unique<State>()), repo
     state_.reset();
     return;
   }
+  state_->zlib_open = true;
   ok_ = true;
 }
 
-Deflater::~Deflater() {
-  if (state_) deflateEnd(&state_->s);
+Deflater::~Deflater() = default;
+
+bool Deflater::Fail(std::string_view text) {
+  reporter_.Error(text);
+  state_.reset();
+  ok_ = false;
+  return false;
 }
 
 bool Deflater::Run(std::string_view bytes, int flush, std::string& out) {
@@ -70,7 +97,6 @@ bool Deflater::Run(std::string_view bytes, int flush, std::string& out) {
     if (rc == Z_STREAM_END) return true;
     if (rc != Z_OK && !(rc == Z_BUF_ERROR && s.avail_in == 0 && f == Z_NO_FLUSH)) {
       ReportZlib(reporter_, "deflate", s);
-      deflateEnd(&s);
       state_.reset();
       ok_ = false;
       return false;
@@ -80,13 +106,46 @@ bool Deflater::Run(std::string_view bytes, int flush, std::string& out) {
 }
 
 bool Deflater::Append(std::string_view bytes, std::string& out) {
-  return Run(bytes, Z_NO_FLUSH, out);
+  if (!ok_) return false;
+  State& st = *state_;
+  if (!st.blocks) {
+    if (st.pending.size() + bytes.size() <= kSingleStreamLimit) {
+      st.pending.append(bytes);
+      return true;
+    }
+    deflateEnd(&st.s);
+    st.zlib_open = false;
+    st.blocks = std::make_unique<BlockDeflater>(CompressionThreads());
+  }
+  while (!bytes.empty()) {
+    if (st.pending.size() == kBlockSize) {
+      std::string block;
+      block.swap(st.pending);
+      st.pending.reserve(kBlockSize);
+      if (!st.blocks->Add(std::move(block), false, out)) return Fail(st.blocks->error());
+    }
+    const size_t take = std::min(kBlockSize - st.pending.size(), bytes.size());
+    st.pending.append(bytes.substr(0, take));
+    bytes.remove_prefix(take);
+  }
+  return true;
 }
 
 bool Deflater::Finish(std::string& out) {
-  if (!Run({}, Z_FINISH, out)) return false;
-  const int rc = deflateEnd(&state_->s);
-  if (rc != Z_OK) ReportZlib(reporter_, "deflateEnd", state_->s);
+  if (!ok_) return false;
+  State& st = *state_;
+  if (st.blocks) {
+    if (!st.blocks->Add(std::move(st.pending), true, out) || !st.blocks->Finish(out)) {
+      return Fail(st.blocks->error());
+    }
+    state_.reset();
+    ok_ = false;
+    return true;
+  }
+  if (!Run(st.pending, Z_FINISH, out)) return false;
+  st.zlib_open = false;
+  const int rc = deflateEnd(&st.s);
+  if (rc != Z_OK) ReportZlib(reporter_, "deflateEnd", st.s);
   state_.reset();
   ok_ = false;
   return rc == Z_OK;

@@ -49,7 +49,9 @@ class PayloadDecoder {
   uint64_t symbols_in_ = 0;
 };
 
-// zlib level 9 compression of a stream of bytes. After a failure (reported
+// zlib-format compression of a stream of bytes, the same bytes CompressData
+// gives: one zlib level 9 stream for up to 1 MiB of input, blocks
+// compressed on several threads beyond that. After a failure (reported
 // with "deflate: %s\n" and its siblings) every call returns false.
 class Deflater {
  public:
@@ -63,6 +65,7 @@ class Deflater {
 
  private:
   bool Run(std::string_view bytes, int flush, std::string& out);
+  bool Fail(std::string_view text);
   struct State;
   std::unique_ptr<State> state_;
   Reporter& reporter_;
