@@ -1,17 +1,22 @@
 // Writes pictures of the windows into a folder, for a look at the layout
 // without a desktop: the main window empty and after encoding a Japanese
-// text, and the version dialog.
+// text, the version dialog, a confirmation box and the save dialog.
 //
 // Usage: zentoba_screenshots FOLDER   (run with QT_QPA_PLATFORM=offscreen)
+#include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QPixmap>
 #include <QPushButton>
+#include <QTimer>
 #include <cstdio>
 
 #include "Main.h"
 #include "Version.h"
+#include "zentoba/messages.h"
 #include "zentoba/platform/application.h"
 #include "zentoba/platform/dialogs.h"
+#include "zentoba/platform/text.h"
 
 namespace {
 
@@ -23,6 +28,22 @@ bool Save(QWidget& window, const QDir& folder, const QString& name) {
   }
   std::printf("%s\n", qPrintable(path));
   return true;
+}
+
+// Pictures the next modal window once it has been laid out, then closes it.
+void SaveNextModal(const QDir& folder, const QString& name, bool& ok) {
+  auto* timer = new QTimer;
+  QObject::connect(timer, &QTimer::timeout, [timer, folder, name, &ok] {
+    auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    if (modal == nullptr) return;
+    timer->stop();
+    timer->deleteLater();
+    QTimer::singleShot(200, modal, [modal, folder, name, &ok] {
+      ok = Save(*modal, folder, name) && ok;
+      modal->reject();
+    });
+  });
+  timer->start(20);
 }
 
 }  // namespace
@@ -57,6 +78,12 @@ int main(int argc, char** argv) {
   QCoreApplication::processEvents();
   ok = Save(*form2, folder, QStringLiteral("version.png")) && ok;
   form2->hide();
+
+  SaveNextModal(folder, QStringLiteral("confirm.png"), ok);
+  dialogs.Confirm(zentoba::platform::FromCp932(zentoba::kMsgAskEncode));
+  SaveNextModal(folder, QStringLiteral("save-dialog.png"), ok);
+  form1.SaveDialog->SetInitialDir(folder.absolutePath());
+  form1.SaveDialog->Execute();
   Form2 = nullptr;
   return ok ? 0 : 1;
 }

@@ -28,11 +28,15 @@ void Application::SetIcon(const QIcon& icon) { setWindowIcon(icon); }
 QString Application::ExeName() { return applicationFilePath(); }
 
 void Application::Run(Form& main_form) {
+  main_form_ = &main_form;
   RunHandler([&main_form] { main_form.FormShow(&main_form); });
-  if (main_form.closed()) return;
-  main_form.show();
-  // The exit code of the loop carries nothing: the program always ends with 0.
-  exec();
+  if (!main_form.closed()) {
+    main_form.show();
+    // The exit code of the loop carries nothing: the program always ends
+    // with 0.
+    exec();
+  }
+  main_form_ = nullptr;
 }
 
 void Application::ShowException() {

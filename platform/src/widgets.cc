@@ -64,6 +64,9 @@ void Form::SetFixedClientSize(int width, int height) {
 void Form::closeEvent(QCloseEvent* event) {
   closed_ = true;
   QMainWindow::closeEvent(event);
+  // Closing the main window ends the run, whatever other windows exist.
+  Application* app = Application::Instance();
+  if (app != nullptr && app->MainForm() == this) QCoreApplication::quit();
 }
 
 void Form::dragEnterEvent(QDragEnterEvent* event) {

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 #include <random>
 
@@ -343,6 +344,26 @@ TEST_F(CommandLineTest, ConvertsTheFirstParameterAndEnds) {
   App().SetParams({Path(QStringLiteral("missing.txt"))});
   EXPECT_EQ(RunProgram(App(), dialogs, Path(QStringLiteral("none.ini")).toStdString()), 0);
   EXPECT_EQ(dialogs.boxes, std::vector<Box>{ErrorBox(kMsgCannotOpen)});
+}
+
+TEST_F(CommandLineTest, WithoutParametersTheRunEndsWithExitOrTheCloseBox) {
+  for (const bool close_box : {false, true}) {
+    SCOPED_TRACE(close_box ? "close box" : "File > Exit");
+    bool was_visible = false;
+    QTimer::singleShot(0, [&] {
+      ASSERT_NE(Form1, nullptr);
+      was_visible = Form1->isVisible();
+      if (close_box) {
+        Form1->close();
+      } else {
+        Form1->MainMenu_Exit->trigger();
+      }
+    });
+    EXPECT_EQ(RunProgram(App(), dialogs, Path(QStringLiteral("none.ini")).toStdString()), 0);
+    EXPECT_TRUE(was_visible);
+    EXPECT_EQ(Form1, nullptr);
+    EXPECT_TRUE(dialogs.boxes.empty());
+  }
 }
 
 TEST_F(CommandLineTest, RestoresAnEncodedFileIntoItsFolder) {

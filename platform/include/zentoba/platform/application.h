@@ -51,6 +51,8 @@ class Application : public QApplication {
   // event loop until the main form closes. When FormShow already closed the
   // form, the form never reaches the screen and no loop runs.
   void Run(Form& main_form);
+  // The form that Run is running, or nullptr.
+  Form* MainForm() const { return main_form_; }
 
   // Reports the exception being handled (call inside a catch block) in an
   // error box captioned with the title. Exceptions that are no Exception
@@ -62,6 +64,7 @@ class Application : public QApplication {
 
  private:
   Dialogs* dialogs_ = nullptr;
+  Form* main_form_ = nullptr;
   QString title_;
   QStringList params_;
 };
