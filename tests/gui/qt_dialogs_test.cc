@@ -11,8 +11,10 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <functional>
 
@@ -225,6 +227,35 @@ TEST(QtDialogsTest, VersionDialogClosesWithItsButtonOrTheCloseBox) {
     EXPECT_EQ(dialog.pos(), QPoint(197, 209));
     EXPECT_EQ(dialog.Label7->text(), QStringLiteral("1.04"));
   }
+}
+
+TEST(QtDialogsTest, ProgressAppearsForLongWorkAndItsCancelStopsIt) {
+  platform::QtDialogs dialogs;
+  const QString label = QStringLiteral("ファイルを変換しています...");
+  auto progress = dialogs.BeginProgress(label);
+  const auto shown = [] {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (auto* dialog = qobject_cast<QProgressDialog*>(w); dialog && dialog->isVisible()) {
+        return dialog;
+      }
+    }
+    return static_cast<QProgressDialog*>(nullptr);
+  };
+  EXPECT_TRUE(progress->Update(1, 10));
+  // Past the half second a conversion may take unseen.
+  QTest::qWait(600);
+  EXPECT_TRUE(progress->Update(5, 10));
+  QProgressDialog* dialog = shown();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(dialog->labelText(), label);
+  EXPECT_EQ(dialog->value(), dialog->maximum() / 2);
+  auto* cancel = dialog->findChild<QPushButton*>();
+  ASSERT_NE(cancel, nullptr);
+  EXPECT_EQ(cancel->text(), QStringLiteral("キャンセル"));
+  cancel->click();
+  EXPECT_FALSE(progress->Update(6, 10));
+  progress.reset();
+  EXPECT_EQ(shown(), nullptr);
 }
 
 TEST(QtDialogsTest, ClipboardCarriesTextOnly) {
