@@ -300,6 +300,12 @@ std::optional<std::string> EncodeTextFor(std::string_view input, Charset charset
 
 std::optional<std::string> DecodeTextFor(std::string_view input, Charset charset,
                                          StderrReporter& reporter) {
+  // Windows editors begin UTF-8 files with a byte order mark; it is no part
+  // of the text, and no encoded text holds it.
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  if (charset == Charset::kUtf8 && StartsWith(TrimBlank(input), kByteOrderMark)) {
+    input = TrimBlank(input).substr(kByteOrderMark.size());
+  }
   const std::string_view trimmed = TrimBlank(input);
   if (trimmed.empty()) {
     reporter.Note("standard input holds no encoded text (it is empty)");
