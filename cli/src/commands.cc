@@ -123,10 +123,6 @@ std::string Printable(std::string_view utf8) {
   return out;
 }
 
-bool StartsWith(std::string_view text, std::string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
-}
-
 bool ReadStandardInput(std::string& input, StderrReporter& reporter) {
   if (ReadAll(STDIN_FILENO, input)) return true;
   reporter.Note(std::string("cannot read standard input (") + std::strerror(errno) + ")");
@@ -303,7 +299,7 @@ std::optional<std::string> DecodeTextFor(std::string_view input, Charset charset
   // Windows editors begin UTF-8 files with a byte order mark; it is no part
   // of the text, and no encoded text holds it.
   constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-  if (charset == Charset::kUtf8 && StartsWith(TrimBlank(input), kByteOrderMark)) {
+  if (charset == Charset::kUtf8 && TrimBlank(input).starts_with(kByteOrderMark)) {
     input = TrimBlank(input).substr(kByteOrderMark.size());
   }
   const std::string_view trimmed = TrimBlank(input);
@@ -319,7 +315,7 @@ std::optional<std::string> DecodeTextFor(std::string_view input, Charset charset
     auto converted = Utf8ToCp932(trimmed);
     if (!converted) {
       constexpr std::string_view kMarkerUtf8 = "\xEF\xBE\x9D";  // U+FF9D, CP932 0xDD
-      if (StartsWith(trimmed, kMarkerUtf8)) {
+      if (trimmed.starts_with(kMarkerUtf8)) {
         // An encoded text with a character that is no symbol of any table.
         reporter.Error(kMsgDecodeFailed);
       } else {
