@@ -294,6 +294,8 @@ int RunProgram(platform::Application& app, platform::Dialogs& dialogs,
     app.Run(*form1);
     Form2 = nullptr;
   } catch (...) {
+    // A window whose construction failed is no window: clear its reference.
+    Form1 = nullptr;
     Form2 = nullptr;
     app.ShowException();
   }
