@@ -7,6 +7,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <memory>
+#include <string_view>
 
 #include "Version.h"
 #include "zentoba/codec.h"
@@ -43,14 +45,32 @@ bool LooksEncoded(const QString& text) {
   return false;
 }
 
-// Progress goes to the window's progress display; what runs is named there.
-zentoba::FileOptions WithProgress(zentoba::platform::Progress& progress) {
-  zentoba::FileOptions options;
-  options.progress = [&progress](uint64_t done, uint64_t total) {
-    return progress.Update(done, total);
-  };
-  return options;
-}
+// One file conversion with its progress display, which goes away before
+// any box comes up, the conversion's own failure reports included.
+class Conversion : public zentoba::Reporter {
+ public:
+  Conversion(zentoba::platform::Dialogs& dialogs, const QString& label)
+      : dialogs_(dialogs), progress_(dialogs.BeginProgress(label)) {
+    options_.progress = [this](uint64_t done, uint64_t total) {
+      return progress_ == nullptr || progress_->Update(done, total);
+    };
+  }
+  const zentoba::FileOptions& options() const { return options_; }
+
+  void Error(std::string_view text) override {
+    progress_.reset();
+    dialogs_.Error(FromCp932(text));
+  }
+  void Information(std::string_view text) override {
+    progress_.reset();
+    dialogs_.Information(FromCp932(text));
+  }
+
+ private:
+  zentoba::platform::Dialogs& dialogs_;
+  std::unique_ptr<zentoba::platform::Progress> progress_;
+  zentoba::FileOptions options_;
+};
 
 // Closes a file descriptor on every path out of a scope.
 class FdCloser {
@@ -250,11 +270,10 @@ void TForm1::EncodeSource(int fd, const QString& path) {
   // The version dialog's label is the one source of the version byte.
   const std::string version = ToCp932(Form2->Label7->text()).value_or(std::string());
 
-  BoxReporter reporter(dialogs_);
-  const auto progress = dialogs_.BeginProgress(QStringLiteral("ファイルを変換しています..."));
+  Conversion conversion(dialogs_, QStringLiteral("ファイルを変換しています..."));
   const zentoba::FileResult result =
-      zentoba::EncodeFile(fd, ToPath(path), target, version, reporter, WithProgress(*progress));
-  if (result == zentoba::FileResult::kOk) reporter.Information(zentoba::kMsgEncoded);
+      zentoba::EncodeFile(fd, ToPath(path), target, version, conversion, conversion.options());
+  if (result == zentoba::FileResult::kOk) conversion.Information(zentoba::kMsgEncoded);
 }
 
 void TForm1::DecodeSource(int fd, const QString& path, int header_length,
@@ -266,15 +285,14 @@ void TForm1::DecodeSource(int fd, const QString& path, int header_length,
   zentoba::OutputTarget target;
   target.folder = ToPath(QFileInfo(path).absolutePath());
 
-  BoxReporter reporter(dialogs_);
-  const auto progress = dialogs_.BeginProgress(QStringLiteral("ファイルを復号しています..."));
-  switch (zentoba::DecodeFile(fd, header_length, target, reporter, WithProgress(*progress))) {
+  Conversion conversion(dialogs_, QStringLiteral("ファイルを復号しています..."));
+  switch (zentoba::DecodeFile(fd, header_length, target, conversion, conversion.options())) {
     case zentoba::FileResult::kOk:
-      reporter.Information(zentoba::kMsgDecoded);
+      conversion.Information(zentoba::kMsgDecoded);
       break;
     case zentoba::FileResult::kFailed:
       // Tell which version wrote the file that this one could not read.
-      reporter.Error(
+      conversion.Error(
           std::string(zentoba::kMsgVersionPrefix) +
           (version ? zentoba::VersionText(*version) : std::string(zentoba::kMsgUnknownVersion)));
       break;

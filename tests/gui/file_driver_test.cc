@@ -91,6 +91,10 @@ TEST_F(FileDriverTest, EncodesAFileAndRestoresItBesideTheEncodedCopy) {
   EXPECT_EQ(ReadFile(QStringLiteral("other/data.bin")), kContent);
   EXPECT_EQ(dialogs.file_dialogs.size(), 1u);
   EXPECT_EQ(QDir::currentPath(), cwd);
+  // Both conversions showed their progress, and it was gone before the
+  // success boxes came up.
+  EXPECT_EQ(dialogs.progress_labels.size(), 2u);
+  EXPECT_EQ(dialogs.boxes_during_progress, 0);
 }
 
 TEST_F(FileDriverTest, AnythingButYesConvertsNothingAndSaysNothingMore) {
@@ -172,6 +176,7 @@ TEST_F(FileDriverTest, FailedDecodingEndsWithTheVersionMessage) {
     ASSERT_GE(dialogs.boxes.size(), 3u);
     EXPECT_EQ(dialogs.boxes.front(), ConfirmBox(kMsgAskDecode));
     EXPECT_EQ(dialogs.boxes.back(), VersionBox(c.version));
+    EXPECT_EQ(dialogs.boxes_during_progress, 0);
     EXPECT_EQ(ReadFile(QStringLiteral("broken.zen")), c.bytes);
     EXPECT_EQ(Entries(), before);
   }
@@ -327,11 +332,17 @@ TEST_F(CommandLineTest, ConvertsTheFirstParameterAndEnds) {
 
   dialogs.confirm_answers = {true, true};
   dialogs.file_choices = {Path(QStringLiteral("first.zen")), Path(QStringLiteral("second.zen"))};
+  // The boxes come up before the main window reaches the screen.
+  int boxes_with_window_shown = 0;
+  dialogs.on_box = [&](const Box&) {
+    if (Form1 != nullptr && Form1->isVisible()) ++boxes_with_window_shown;
+  };
   EXPECT_EQ(RunProgram(App(), dialogs, Path(QStringLiteral("none.ini")).toStdString()), 0);
   EXPECT_EQ(dialogs.boxes,
             (std::vector<Box>{ConfirmBox(kMsgAskEncode), InformationBox(kMsgEncoded)}));
   EXPECT_TRUE(Exists(QStringLiteral("first.zen")));
   EXPECT_FALSE(Exists(QStringLiteral("second.zen")));
+  EXPECT_EQ(boxes_with_window_shown, 0);
   EXPECT_EQ(Form1, nullptr);
   EXPECT_EQ(Form2, nullptr);
 

@@ -22,14 +22,20 @@ void PrintTo(const Box& box, std::ostream* os) {
       << box.text.toStdString() << "\"";
 }
 
-void ScriptedDialogs::Error(const QString& text) { boxes.push_back({Box::Kind::kError, {}, text}); }
+void ScriptedDialogs::Record(const Box& box) {
+  if (progress_open) ++boxes_during_progress;
+  boxes.push_back(box);
+  if (on_box) on_box(box);
+}
+
+void ScriptedDialogs::Error(const QString& text) { Record({Box::Kind::kError, {}, text}); }
 
 void ScriptedDialogs::Information(const QString& text) {
-  boxes.push_back({Box::Kind::kInformation, {}, text});
+  Record({Box::Kind::kInformation, {}, text});
 }
 
 bool ScriptedDialogs::Confirm(const QString& text) {
-  boxes.push_back({Box::Kind::kConfirm, {}, text});
+  Record({Box::Kind::kConfirm, {}, text});
   if (confirm_answers.empty()) return false;
   const bool yes = confirm_answers.front();
   confirm_answers.pop_front();
@@ -37,7 +43,7 @@ bool ScriptedDialogs::Confirm(const QString& text) {
 }
 
 void ScriptedDialogs::ShowException(const QString& caption, const QString& text) {
-  boxes.push_back({Box::Kind::kException, caption, text});
+  Record({Box::Kind::kException, caption, text});
 }
 
 bool ScriptedDialogs::ExecuteFileDialog(platform::FileDialog& dialog) {
@@ -68,7 +74,12 @@ namespace {
 
 class ScriptedProgress : public platform::Progress {
  public:
-  explicit ScriptedProgress(ScriptedDialogs& dialogs) : dialogs_(dialogs) {}
+  explicit ScriptedProgress(ScriptedDialogs& dialogs) : dialogs_(dialogs) {
+    dialogs_.progress_open = true;
+  }
+  ~ScriptedProgress() override { dialogs_.progress_open = false; }
+  ScriptedProgress(const ScriptedProgress&) = delete;
+  ScriptedProgress& operator=(const ScriptedProgress&) = delete;
   bool Update(uint64_t /*done*/, uint64_t /*total*/) override {
     ++dialogs_.progress_updates;
     return dialogs_.progress_updates != dialogs_.cancel_at_update;

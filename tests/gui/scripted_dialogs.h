@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -51,6 +52,12 @@ class ScriptedDialogs : public platform::Dialogs {
   // The progress update (counted from 1) at which the user cancels; 0 never.
   int cancel_at_update = 0;
   int progress_updates = 0;
+  // Whether a progress display is open, and how many boxes came up while
+  // one was.
+  bool progress_open = false;
+  int boxes_during_progress = 0;
+  // Runs as each box comes up, before it is answered.
+  std::function<void(const Box&)> on_box;
 
   void SetOwner(QWidget* /*owner*/) override {}
   void Error(const QString& text) override;
@@ -63,6 +70,9 @@ class ScriptedDialogs : public platform::Dialogs {
   QString ClipboardText() override;
   void SetClipboardText(const QString& text) override;
   std::unique_ptr<platform::Progress> BeginProgress(const QString& label) override;
+
+ private:
+  void Record(const Box& box);
 };
 
 }  // namespace zentoba::testing
