@@ -22,8 +22,8 @@
 //   1. The 256-entry reverse table lives in four registers. vpermi2b on
 //      entries 0..127 and on entries 128..255 (index bits 0..6), then a
 //      blend by the symbol's top bit picks the half. Entries with bit 7 set
-//      mean "no value"; any such byte in the vector sends the whole vector
-//      to the scalar code, which stops at the exact failing group.
+//      mean "no value"; any such byte sends its vector (or run, below) to
+//      the scalar code, which stops at the exact failing group.
 //   2. vpmaddubsw with byte weights (128, 1) joins value pairs into 14-bit
 //      words v0:v1, ..., and vpmaddwd with word weights (2^14, 1) joins
 //      those into 28-bit dwords D0 = v0..v3 (low dword) and D1 = v4..v7.
@@ -36,6 +36,18 @@
 //   4. vpermb compacts the eight 7-byte groups (index of byte 7g + j:
 //      8g + j) into the low 56 bytes, which are stored.
 //
+// Stores. 64-byte stores at 56-byte steps each split two cache lines and
+// write every line twice, which costs more than the arithmetic. So past a
+// short lead-in of single vectors that brings the output to a line
+// boundary, runs of 64 groups (eight vectors in, 448 bytes = seven lines
+// out) skip step 4: vpermt2b builds line k straight from vectors k and
+// k + 1 (output byte p = 64k + i is byte p % 56 of vector p / 56, found
+// at 8 * (p % 56 / 7) + p % 7 of that vector), and each line is stored
+// once, aligned. Encoded output is a line per vector already; it is
+// aligned the same way when the buffer allows. Outputs of kStreamingBytes
+// and more use non-temporal stores, which write a line without reading it
+// first; they would not stay in the caches anyway.
+//
 // Vector loads and stores of 64 bytes are used only where 64 bytes of the
 // buffer remain; otherwise a masked access covers exactly the 56 bytes, and
 // fewer than eight groups go to the scalar code.
@@ -45,6 +57,8 @@
 #include <immintrin.h>
 
 #include <array>
+#include <cstddef>
+#include <cstdint>
 
 #include "pack_kernels.h"
 
@@ -70,8 +84,25 @@ constexpr Index MakeDecodeCompact() {
   return idx;
 }
 
+// Byte i of output line k of a run of 64 decoded groups, from the
+// uncompacted vectors k (indexes 0..63) and k + 1 (64..127).
+constexpr std::array<Index, 7> MakeDecodeLines() {
+  std::array<Index, 7> lines{};
+  for (int k = 0; k < 7; ++k) {
+    for (int i = 0; i < 64; ++i) {
+      const int p = 64 * k + i, vector = p / 56, offset = p % 56;
+      lines[k][i] = static_cast<uint8_t>((vector == k ? 0 : 64) + 8 * (offset / 7) + offset % 7);
+    }
+  }
+  return lines;
+}
+
 constexpr Index kEncodeGather = MakeEncodeGather();
 constexpr Index kDecodeCompact = MakeDecodeCompact();
+constexpr std::array<Index, 7> kDecodeLines = MakeDecodeLines();
+
+// Outputs of this size and more go straight to memory (see the note above).
+constexpr size_t kStreamingBytes = size_t{8} << 20;
 
 constexpr long long kEncodeCut = 0x00070E151C232A31;   // 49 42 35 28 21 14 7 0
 constexpr long long kDecodeCut = 0x00242C343C040C14;   // 20 12 4 60 52 44 36 0
@@ -104,15 +135,50 @@ ZENTOBA_TARGET_AVX512 inline __m512i EncodeVector(__m512i bytes, const EncodeCon
   return _mm512_permutex2var_epi8(c.lo, values, c.hi);
 }
 
+// A vector to an aligned cache line, through the caches or around them.
+template <bool kStream>
+ZENTOBA_TARGET_AVX512 inline void StoreLine(uint8_t* line, __m512i x) {
+  if constexpr (kStream) {
+    _mm512_stream_si512(reinterpret_cast<__m512i*>(line), x);
+  } else {
+    _mm512_store_si512(line, x);
+  }
+}
+
+// The number of leading groups after which the output is at a cache line
+// boundary, when the output is a whole number of `group_bytes` (8 or 7)
+// away from one. 55 is the inverse of 7 modulo 64.
+inline size_t GroupsToLine(const uint8_t* out, size_t group_bytes) {
+  const size_t gap = (64 - reinterpret_cast<uintptr_t>(out) % 64) % 64;
+  return group_bytes == 8 ? gap / 8 : gap * 55 % 64;
+}
+
+template <bool kStream>
+ZENTOBA_TARGET_AVX512 size_t EncodeLines(const uint8_t* in, size_t groups, uint8_t* out,
+                                         const EncodeConstants& c) {
+  size_t g = 0;
+  // A full load reads 64 of the 7 * (groups - g) bytes left.
+  for (; g + 10 <= groups; g += 8) {
+    StoreLine<kStream>(out + 8 * g, EncodeVector(_mm512_loadu_si512(in + 7 * g), c));
+  }
+  if constexpr (kStream) _mm_sfence();
+  return g;
+}
+
 ZENTOBA_TARGET_AVX512 void EncodeAvx512(const uint8_t* in, size_t groups, uint8_t* out,
                                         const uint8_t* symbols) {
   const EncodeConstants c = {LoadIndex(kEncodeGather), _mm512_set1_epi64(kEncodeCut),
                              _mm512_loadu_si512(symbols), _mm512_loadu_si512(symbols + 64)};
   size_t g = 0;
-  // A full load reads 64 of the 7 * (groups - g) bytes left.
+  if (groups >= 64 && reinterpret_cast<uintptr_t>(out) % 8 == 0) {
+    // Scalar groups up to the first cache line boundary, then whole lines.
+    g = GroupsToLine(out, 8);
+    kScalarKernels.encode(in, g, out, symbols);
+    g += groups * 8 >= kStreamingBytes ? EncodeLines<true>(in + 7 * g, groups - g, out + 8 * g, c)
+                                       : EncodeLines<false>(in + 7 * g, groups - g, out + 8 * g, c);
+  }
   for (; g + 10 <= groups; g += 8) {
-    const __m512i bytes = _mm512_loadu_si512(in + 7 * g);
-    _mm512_storeu_si512(out + 8 * g, EncodeVector(bytes, c));
+    _mm512_storeu_si512(out + 8 * g, EncodeVector(_mm512_loadu_si512(in + 7 * g), c));
   }
   if (g + 8 <= groups) {
     const __m512i bytes = _mm512_maskz_loadu_epi8(kGroupBytes, in + 7 * g);
@@ -126,21 +192,65 @@ struct DecodeConstants {
   __m512i r0, r1, r2, r3, pairs, quads, align, cut, compact;
 };
 
-// The values of 64 symbols; false when one of them has none.
-ZENTOBA_TARGET_AVX512 inline bool LookUp(__m512i symbols, const DecodeConstants& c,
-                                         __m512i& values) {
+// The values of 64 symbols; bytes with no value give bytes with bit 7 set.
+ZENTOBA_TARGET_AVX512 inline __m512i LookUp(__m512i symbols, const DecodeConstants& c) {
   const __m512i low = _mm512_permutex2var_epi8(c.r0, symbols, c.r1);
   const __m512i high = _mm512_permutex2var_epi8(c.r2, symbols, c.r3);
-  values = _mm512_mask_blend_epi8(_mm512_movepi8_mask(symbols), low, high);
-  return _mm512_movepi8_mask(values) == 0;
+  return _mm512_mask_blend_epi8(_mm512_movepi8_mask(symbols), low, high);
 }
 
-ZENTOBA_TARGET_AVX512 inline __m512i PackVector(__m512i values, const DecodeConstants& c) {
+// Eight groups of values as eight groups of 7 bytes, each in bytes 0..6 of
+// its qword.
+ZENTOBA_TARGET_AVX512 inline __m512i Unpack(__m512i values, const DecodeConstants& c) {
   const __m512i words = _mm512_maddubs_epi16(c.pairs, values);
   const __m512i dwords = _mm512_madd_epi16(words, c.quads);
   const __m512i spread = _mm512_maskz_sllv_epi32(0xFFFF, dwords, c.align);
-  const __m512i bytes = MultiShift(c.cut, spread);
-  return PermuteBytes(c.compact, bytes);
+  return MultiShift(c.cut, spread);
+}
+
+// The kernel with ordinary stores.
+ZENTOBA_TARGET_AVX512 size_t DecodeStoring(const uint8_t* in, size_t groups, uint8_t* out,
+                                           const uint8_t* reverse, const DecodeConstants& c) {
+  size_t g = 0;
+  for (; g + 8 <= groups; g += 8) {
+    const __m512i values = LookUp(_mm512_loadu_si512(in + 8 * g), c);
+    if (_mm512_movepi8_mask(values) != 0) break;
+    const __m512i bytes = PermuteBytes(c.compact, Unpack(values, c));
+    // A full store writes 64 of the 7 * (groups - g) bytes left.
+    if (g + 10 <= groups) {
+      _mm512_storeu_si512(out + 7 * g, bytes);
+    } else {
+      _mm512_mask_storeu_epi8(out + 7 * g, kGroupBytes, bytes);
+    }
+  }
+  return g + kScalarKernels.decode(in + 8 * g, groups - g, out + 7 * g, reverse);
+}
+
+// Runs of 64 groups as seven aligned cache lines, from `out` (aligned) on.
+// Returns the number of groups done; a run holding a byte with no value is
+// left to the caller.
+template <bool kStream>
+ZENTOBA_TARGET_AVX512 size_t DecodeLines(const uint8_t* in, size_t groups, uint8_t* out,
+                                         const DecodeConstants& c) {
+  __m512i line[7];
+  for (int k = 0; k < 7; ++k) line[k] = LoadIndex(kDecodeLines[k]);
+  size_t g = 0;
+  for (; g + 64 <= groups; g += 64) {
+    __m512i unpacked[8];
+    __mmask64 no_value = 0;
+    for (int k = 0; k < 8; ++k) {
+      const __m512i values = LookUp(_mm512_loadu_si512(in + 8 * g + 64 * k), c);
+      no_value |= _mm512_movepi8_mask(values);
+      unpacked[k] = Unpack(values, c);
+    }
+    if (no_value != 0) break;
+    for (int k = 0; k < 7; ++k) {
+      StoreLine<kStream>(out + 7 * g + 64 * k,
+                         _mm512_permutex2var_epi8(unpacked[k], line[k], unpacked[k + 1]));
+    }
+  }
+  if constexpr (kStream) _mm_sfence();
+  return g;
 }
 
 ZENTOBA_TARGET_AVX512 size_t DecodeAvx512(const uint8_t* in, size_t groups, uint8_t* out,
@@ -157,18 +267,15 @@ ZENTOBA_TARGET_AVX512 size_t DecodeAvx512(const uint8_t* in, size_t groups, uint
       LoadIndex(kDecodeCompact),
   };
   size_t g = 0;
-  for (; g + 8 <= groups; g += 8) {
-    __m512i values;
-    if (!LookUp(_mm512_loadu_si512(in + 8 * g), c, values)) break;
-    const __m512i bytes = PackVector(values, c);
-    // A full store writes 64 of the 7 * (groups - g) bytes left.
-    if (g + 10 <= groups) {
-      _mm512_storeu_si512(out + 7 * g, bytes);
-    } else {
-      _mm512_mask_storeu_epi8(out + 7 * g, kGroupBytes, bytes);
-    }
+  if (groups >= 128) {
+    // Single vectors up to the first cache line boundary, then whole lines.
+    const size_t lead = GroupsToLine(out, 7);
+    g = DecodeStoring(in, lead, out, reverse, c);
+    if (g < lead) return g;
+    g += groups * 7 >= kStreamingBytes ? DecodeLines<true>(in + 8 * g, groups - g, out + 7 * g, c)
+                                       : DecodeLines<false>(in + 8 * g, groups - g, out + 7 * g, c);
   }
-  return g + kScalarKernels.decode(in + 8 * g, groups - g, out + 7 * g, reverse);
+  return g + DecodeStoring(in + 8 * g, groups - g, out + 7 * g, reverse, c);
 }
 
 }  // namespace

@@ -178,7 +178,8 @@ TEST_P(Blocks, MatchesTheScalarReferenceOnEveryLengthAndTable) {
 
 TEST_P(Blocks, InvalidSymbolAtEveryPositionMatchesTheReference) {
   // Buffers of several vectors on every path, ending in a full vector, in a
-  // vector with one group more, and in a scalar tail.
+  // vector with one group more, and in a scalar tail; and one of several
+  // runs of whole cache lines.
   const std::vector<SymbolTable> tables = Tables();
   for (size_t ti = 0; ti < tables.size(); ++ti) {
     const SymbolTable& t = tables[ti];
@@ -188,7 +189,7 @@ TEST_P(Blocks, InvalidSymbolAtEveryPositionMatchesTheReference) {
       if (t.Value(static_cast<uint8_t>(c)) == SymbolTable::kNoValue)
         invalid.push_back(static_cast<uint8_t>(c));
     ASSERT_FALSE(invalid.empty());
-    for (size_t groups : {32, 33, 37, 40}) {
+    for (size_t groups : {32, 33, 37, 40, 200}) {
       const Buffer symbols = EncodeOn(PackPath::kScalar, RandomBuffer(groups * 7, 99), t);
       for (uint8_t bad : {invalid.front(), invalid.back()}) {
         for (size_t pos = 0; pos < symbols.size(); ++pos) {
@@ -238,24 +239,46 @@ TEST_P(Blocks, KernelsMatchTheReferenceForAnyTables) {
     for (uint8_t& v : reverse) v = static_cast<uint8_t>(rng() % 128);
     for (int i = 0; i < no_value; ++i) reverse[rng() % 256] = static_cast<uint8_t>(0x80 | rng());
     for (size_t groups : GroupCounts()) {
-      const std::string what =
-          std::to_string(no_value) + " without value, " + std::to_string(groups) + " groups";
+      // The output starts at any offset from a cache line; the buffer ends
+      // where the output does.
+      const size_t offset = rng() % 64;
+      const std::string what = std::to_string(no_value) + " without value, " +
+                               std::to_string(groups) + " groups at offset " +
+                               std::to_string(offset);
       const Buffer data = RandomBuffer(groups * 7, static_cast<uint32_t>(rng()));
-      Buffer expected(groups * 8), actual(groups * 8);
+      Buffer expected(groups * 8), actual(offset + groups * 8);
       reference.encode(data.data(), groups, expected.data(), symbols.data());
-      kernels.encode(data.data(), groups, actual.data(), symbols.data());
-      ASSERT_TRUE(actual == expected) << what;
+      kernels.encode(data.data(), groups, actual.data() + offset, symbols.data());
+      ASSERT_TRUE(std::equal(expected.begin(), expected.end(), actual.begin() + offset)) << what;
 
       const Buffer text = RandomBuffer(groups * 8, static_cast<uint32_t>(rng()));
-      Buffer expected_out(groups * 7), actual_out(groups * 7);
+      Buffer expected_out(groups * 7), actual_out(offset + groups * 7);
       const size_t good =
           reference.decode(text.data(), groups, expected_out.data(), reverse.data());
-      ASSERT_EQ(kernels.decode(text.data(), groups, actual_out.data(), reverse.data()), good)
+      ASSERT_EQ(kernels.decode(text.data(), groups, actual_out.data() + offset, reverse.data()),
+                good)
           << what;
-      ASSERT_TRUE(
-          std::equal(actual_out.begin(), actual_out.begin() + good * 7, expected_out.begin()))
+      ASSERT_TRUE(std::equal(expected_out.begin(), expected_out.begin() + good * 7,
+                             actual_out.begin() + offset))
           << what;
     }
+  }
+}
+
+TEST_P(Blocks, BuffersOfManyMegabytesMatchTheReference) {
+  // Large outputs may be written around the caches; the result is the same,
+  // also when a byte without a value stops decoding early, in the middle or
+  // in the last group.
+  const size_t groups = (size_t{9} << 20) / 7;
+  const Buffer data = RandomBuffer(groups * 7, 17);
+  const Buffer symbols = EncodeOn(PackPath::kScalar, data, SymbolTable());
+  ASSERT_TRUE(EncodeOn(GetParam(), data, SymbolTable()) == symbols);
+  ExpectDecodeMatchesReference(GetParam(), symbols, SymbolTable(), "valid");
+  for (size_t pos : {size_t{1000}, symbols.size() / 2 + 3, symbols.size() - 1}) {
+    Buffer text = symbols;
+    text[pos] = ' ';
+    ExpectDecodeMatchesReference(GetParam(), text, SymbolTable(),
+                                 "space at " + std::to_string(pos));
   }
 }
 
