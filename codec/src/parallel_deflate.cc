@@ -5,9 +5,9 @@
 // Chaining a piece needs two bit positions that libdeflate does not report:
 // where its final block starts (to clear BFINAL, the block's first bit) and
 // where that block ends (to write the empty stored block right after it).
-// ScanDeflate finds both by walking the piece; it costs about 1% of the
-// compression time, since a piece is a third of its block's size or less
-// and is walked symbol by symbol without producing output.
+// ScanDeflate finds both by walking the piece symbol by symbol without
+// producing output. Measured on 64 MiB of files, that takes about 6% of the
+// CPU time libdeflate needs to make the pieces (0.18 s against 2.9 s).
 //
 // Threads: each worker owns one libdeflate compressor (a few MB at level 9)
 // and takes blocks from a shared queue. The caller's thread only cuts
