@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -308,6 +311,40 @@ INSTANTIATE_TEST_SUITE_P(AllPaths, Blocks, ::testing::ValuesIn(SupportedPaths())
                          [](const ::testing::TestParamInfo<PackPath>& p) {
                            return std::string(PackPathName(p.param));
                          });
+
+// ZENTOBA_PACK_PATH is read once, at the first use of block packing, so
+// each case runs in a process of its own.
+TEST(PackPathDeathTest, EnvironmentChoosesThePathOrRefusesLoudly) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  for (PackPath p : SupportedPaths()) {
+    EXPECT_EXIT(
+        {
+          setenv("ZENTOBA_PACK_PATH", PackPathName(p), 1);
+          std::exit(CurrentPackPath() == p ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "")
+        << PackPathName(p);
+  }
+  EXPECT_EXIT(
+      {
+        setenv("ZENTOBA_PACK_PATH", "auto", 1);
+        std::exit(CurrentPackPath() == SupportedPaths().back() ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+  // An unknown name is an error at the first use, not a silent fallback.
+  EXPECT_EXIT(
+      {
+        setenv("ZENTOBA_PACK_PATH", "avx1024", 1);
+        try {
+          CurrentPackPath();
+        } catch (const std::runtime_error& e) {
+          std::fputs(e.what(), stderr);
+          std::exit(2);
+        }
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(2), "ZENTOBA_PACK_PATH=avx1024: unknown path");
+}
 
 TEST(PackPath, UnsupportedPathIsRefused) {
   for (PackPath p : {PackPath::kAvx2, PackPath::kAvx512Vbmi}) {
