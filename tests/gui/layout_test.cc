@@ -71,6 +71,8 @@ TEST_F(LayoutTest, ControlsStandWhereTheLayoutPutsThem) {
 TEST_F(LayoutTest, TextAreasStartWithTheirTexts) {
   EXPECT_EQ(form->Memo1->Text(), QStringLiteral("ここに変換対象文字列を入力してください。\r\n"));
   EXPECT_FALSE(form->Memo1->isReadOnly());
+  // Japanese is typed through an input method.
+  EXPECT_TRUE(form->Memo1->testAttribute(Qt::WA_InputMethodEnabled));
   EXPECT_EQ(form->Memo2->Text(), QString());
   EXPECT_TRUE(form->Memo2->isReadOnly());
   EXPECT_EQ(form->Memo2->palette().color(QPalette::Base), platform::InactiveBorderColour());
