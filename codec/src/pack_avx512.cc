@@ -145,9 +145,9 @@ ZENTOBA_TARGET_AVX512 inline void StoreLine(uint8_t* line, __m512i x) {
   }
 }
 
-// The number of leading groups after which the output is at a cache line
-// boundary, when the output is a whole number of `group_bytes` (8 or 7)
-// away from one. 55 is the inverse of 7 modulo 64.
+// The number of leading groups, of `group_bytes` (8 or 7) output bytes each,
+// after which `out` reaches a cache line boundary; for 8, `out` must be
+// 8-byte aligned. 55 is the inverse of 7 modulo 64 (7 * 55 = 6 * 64 + 1).
 inline size_t GroupsToLine(const uint8_t* out, size_t group_bytes) {
   const size_t gap = (64 - reinterpret_cast<uintptr_t>(out) % 64) % 64;
   return group_bytes == 8 ? gap / 8 : gap * 55 % 64;
