@@ -233,7 +233,7 @@ bool ReadDynamicHeader(BitReader& in, Codes& codes) {
 // literals (3 x 15 = 45 bits).
 bool SkipSymbols(BitReader& in, const Codes& codes) {
   for (;;) {
-    uint64_t bits = in.Peek();
+    const uint64_t bits = in.Peek();
     unsigned used = 0;
     unsigned e = codes.litlen.Lookup(bits);
     for (int literals = 1; (e >> 4) < 256 && literals < 3; ++literals) {

@@ -88,18 +88,33 @@ uint64_t FinalBlockStart(const std::string& raw) {
 // stored block (stored blocks are aligned to bytes).
 std::string Splice(const std::string& a, const DeflateScan& scan, const std::string& b,
                    bool align) {
-  std::vector<bool> bits;
-  for (uint64_t i = 0; i < scan.end_bit; ++i) bits.push_back((a[i / 8] >> (i % 8)) & 1);
-  bits[scan.last_block_bit] = false;
+  std::string out = a.substr(0, (scan.end_bit + 7) / 8);
+  uint64_t pos = scan.end_bit;  // out holds bits [0, pos), zeros after
+  auto clear = [&out](uint64_t bit) {
+    out[bit / 8] = static_cast<char>(out[bit / 8] & ~(1 << (bit % 8)));
+  };
+  clear(scan.last_block_bit);
+  for (uint64_t bit = pos; bit < out.size() * 8; ++bit) clear(bit);
+  auto put_bit = [&](bool v) {
+    if (pos % 8 == 0) out += '\0';
+    if (v) out.back() = static_cast<char>(out.back() | (1 << (pos % 8)));
+    ++pos;
+  };
   if (align) {
-    bits.insert(bits.end(), 3, false);  // BFINAL 0, BTYPE 00
-    while (bits.size() % 8 != 0) bits.push_back(false);
-    for (int i = 0; i < 32; ++i) bits.push_back(i >= 16);  // LEN 0, NLEN FFFF
+    for (int i = 0; i < 3; ++i) put_bit(false);  // BFINAL 0, BTYPE 00
+    while (pos % 8 != 0) put_bit(false);
+    for (int i = 0; i < 32; ++i) put_bit(i >= 16);  // LEN 0, NLEN FFFF
   }
-  for (size_t i = 0; i < b.size() * 8; ++i) bits.push_back((b[i / 8] >> (i % 8)) & 1);
-  std::string out((bits.size() + 7) / 8, '\0');
-  for (size_t i = 0; i < bits.size(); ++i)
-    if (bits[i]) out[i / 8] = static_cast<char>(out[i / 8] | (1 << (i % 8)));
+  for (const char c : b) {
+    const auto v = static_cast<uint8_t>(c);
+    if (pos % 8 == 0) {
+      out += static_cast<char>(v);
+    } else {
+      out.back() = static_cast<char>(out.back() | (v << (pos % 8)));
+      out += static_cast<char>(v >> (8 - pos % 8));
+    }
+    pos += 8;
+  }
   return out;
 }
 
