@@ -19,12 +19,17 @@
 //      5/9 and left by 20/24, each followed by a mask of that byte's 7 bits
 //      (vpsrlvd/vpsllvd take the per-dword counts).
 //   3. Table lookup, 128 entries: vpshufb in each of the eight 16-entry
-//      slices (index bits 0..3), then a tree of vpblendvb picks the slice by
-//      index bits 4, 5 and 6 (shifted up to bit 7, which vpblendvb reads).
+//      slices (index bits 0..3). vpshufb gives 0 where the index has bit 7
+//      set, so with bit 7 = index bit 4 for the even slices and its inverse
+//      for the odd ones, OR joins each pair; then a tree of vpblendvb picks
+//      by index bits 5 and 6 (shifted up to bit 7, which vpblendvb reads).
+//      (Looking the values up one by one in scalar code instead runs at
+//      about a third of the speed.)
 //
 // Decoding:
 //   1. Table lookup, 256 entries: vpshufb in each of the sixteen slices on
-//      the symbol's low four bits, then a blend tree on bits 4, 5, 6 and 7.
+//      the symbol's low four bits, pairs joined by bit 4 as above, then a
+//      blend tree on bits 5, 6 and 7.
 //      Entries with bit 7 set mean "no value"; a vector holding one goes to
 //      the scalar code, which stops at the exact failing group.
 //   2. vpmaddubsw with byte weights (128, 1) and vpmaddwd with word weights
@@ -61,7 +66,7 @@ ZENTOBA_TARGET_AVX2 inline __m256i Broadcast16(const uint8_t* p) {
 }
 
 struct EncodeConstants {
-  __m256i spread, r0, r1, l2, l3, m0, m1, m2, m3;
+  __m256i spread, r0, r1, l2, l3, m0, m1, m2, m3, top;
   __m256i slice[8];
 };
 
@@ -75,13 +80,20 @@ ZENTOBA_TARGET_AVX2 inline __m256i CutValues(__m256i bytes, const EncodeConstant
 }
 
 // Entries of a 128-entry table for indexes 0..127.
-ZENTOBA_TARGET_AVX2 inline __m256i LookUp128(__m256i idx, const __m256i slice[8]) {
+ZENTOBA_TARGET_AVX2 inline __m256i LookUp128(__m256i idx, const EncodeConstants& c) {
   const __m256i b4 = _mm256_slli_epi16(idx, 3);
   const __m256i b5 = _mm256_slli_epi16(idx, 2);
   const __m256i b6 = _mm256_slli_epi16(idx, 1);
-  __m256i s[8];
-  for (int j = 0; j < 8; ++j) s[j] = _mm256_shuffle_epi8(slice[j], idx);
-  for (int j = 0; j < 4; ++j) s[j] = _mm256_blendv_epi8(s[2 * j], s[2 * j + 1], b4);
+  // Bit 7 of an index zeroes vpshufb's result: `even` (bit 7 = bit 4)
+  // keeps the entries of even slices, `odd` those of odd slices, and OR
+  // joins each pair.
+  const __m256i odd = _mm256_or_si256(idx, _mm256_andnot_si256(b4, c.top));
+  const __m256i even = _mm256_xor_si256(odd, c.top);
+  __m256i s[4];
+  for (int j = 0; j < 4; ++j) {
+    s[j] = _mm256_or_si256(_mm256_shuffle_epi8(c.slice[2 * j], even),
+                           _mm256_shuffle_epi8(c.slice[2 * j + 1], odd));
+  }
   for (int j = 0; j < 2; ++j) s[j] = _mm256_blendv_epi8(s[2 * j], s[2 * j + 1], b5);
   return _mm256_blendv_epi8(s[0], s[1], b6);
 }
@@ -99,6 +111,7 @@ ZENTOBA_TARGET_AVX2 void EncodeAvx2(const uint8_t* in, size_t groups, uint8_t* o
       _mm256_set1_epi32(0x00007F00),
       _mm256_set1_epi32(0x007F0000),
       _mm256_set1_epi32(0x7F000000),
+      _mm256_set1_epi8(static_cast<char>(0x80)),
       {},
   };
   for (int j = 0; j < 8; ++j) c.slice[j] = Broadcast16(symbols + 16 * j);
@@ -106,26 +119,31 @@ ZENTOBA_TARGET_AVX2 void EncodeAvx2(const uint8_t* in, size_t groups, uint8_t* o
   for (; g + 5 <= groups; g += 4) {
     const uint8_t* src = in + 7 * g;
     const __m256i values = CutValues(Load2x16(src, src + 14), c);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8 * g), LookUp128(values, c.slice));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8 * g), LookUp128(values, c));
   }
   kScalarKernels.encode(in + 7 * g, groups - g, out + 8 * g, symbols);
 }
 
 struct DecodeConstants {
-  __m256i low4, pairs, quads, gather;
+  __m256i low4, top, pairs, quads, gather;
   __m256i slice[16];
 };
 
 // The entries of a 256-entry table for 32 bytes; false when one of them has
 // bit 7 set.
 ZENTOBA_TARGET_AVX2 inline bool LookUp256(__m256i idx, const DecodeConstants& c, __m256i& values) {
-  const __m256i low = _mm256_and_si256(idx, c.low4);
   const __m256i b4 = _mm256_slli_epi16(idx, 3);
   const __m256i b5 = _mm256_slli_epi16(idx, 2);
   const __m256i b6 = _mm256_slli_epi16(idx, 1);
-  __m256i s[16];
-  for (int j = 0; j < 16; ++j) s[j] = _mm256_shuffle_epi8(c.slice[j], low);
-  for (int j = 0; j < 8; ++j) s[j] = _mm256_blendv_epi8(s[2 * j], s[2 * j + 1], b4);
+  // Even and odd slices joined as in LookUp128.
+  const __m256i odd =
+      _mm256_or_si256(_mm256_and_si256(idx, c.low4), _mm256_andnot_si256(b4, c.top));
+  const __m256i even = _mm256_xor_si256(odd, c.top);
+  __m256i s[8];
+  for (int j = 0; j < 8; ++j) {
+    s[j] = _mm256_or_si256(_mm256_shuffle_epi8(c.slice[2 * j], even),
+                           _mm256_shuffle_epi8(c.slice[2 * j + 1], odd));
+  }
   for (int j = 0; j < 4; ++j) s[j] = _mm256_blendv_epi8(s[2 * j], s[2 * j + 1], b5);
   for (int j = 0; j < 2; ++j) s[j] = _mm256_blendv_epi8(s[2 * j], s[2 * j + 1], b6);
   values = _mm256_blendv_epi8(s[0], s[1], idx);
@@ -144,6 +162,7 @@ ZENTOBA_TARGET_AVX2 size_t DecodeAvx2(const uint8_t* in, size_t groups, uint8_t*
                                       const uint8_t* reverse) {
   DecodeConstants c = {
       _mm256_set1_epi8(0x0F),
+      _mm256_set1_epi8(static_cast<char>(0x80)),
       _mm256_set1_epi16(0x0180),                                               // bytes 128, 1
       _mm256_set1_epi32(0x00014000),                                           // words 2^14, 1
       _mm256_setr_epi8(6, 5, 4, 3, 2, 1, 0, 14, 13, 12, 11, 10, 9, 8, -1, -1,  //
