@@ -19,9 +19,11 @@
 //      so the stray bit 7 needs no masking.
 //
 // Decoding, 64 symbols in, 56 bytes out:
-//   1. The 256-entry reverse table lives in four registers. vpermi2b on
-//      entries 0..127 and on entries 128..255 (index bits 0..6), then a
-//      blend by the symbol's top bit picks the half. Entries with bit 7 set
+//   1. The 256-entry reverse table lives in four registers. vpermi2b
+//      (index bits 0..6) under a mask of the symbols' top bits looks up
+//      symbols 128..255 in entries 128..255 and keeps the other symbols,
+//      which a second vpermi2b under the inverse mask looks up in entries
+//      0..127. Entries with bit 7 set
 //      mean "no value"; any such byte sends its vector (or run, below) to
 //      the scalar code, which stops at the exact failing group.
 //   2. vpmaddubsw with byte weights (128, 1) joins value pairs into 14-bit
@@ -193,10 +195,12 @@ struct DecodeConstants {
 };
 
 // The values of 64 symbols; bytes with no value give bytes with bit 7 set.
+// Symbols 128..255 are looked up in entries 128..255 first, the others keep
+// their own byte; those are then looked up in entries 0..127, the rest kept.
 ZENTOBA_TARGET_AVX512 inline __m512i LookUp(__m512i symbols, const DecodeConstants& c) {
-  const __m512i low = _mm512_permutex2var_epi8(c.r0, symbols, c.r1);
-  const __m512i high = _mm512_permutex2var_epi8(c.r2, symbols, c.r3);
-  return _mm512_mask_blend_epi8(_mm512_movepi8_mask(symbols), low, high);
+  const __mmask64 high = _mm512_movepi8_mask(symbols);
+  const __m512i partly = _mm512_mask2_permutex2var_epi8(c.r2, symbols, high, c.r3);
+  return _mm512_mask2_permutex2var_epi8(c.r0, partly, _knot_mask64(high), c.r1);
 }
 
 // Eight groups of values as eight groups of 7 bytes, each in bytes 0..6 of
@@ -237,13 +241,15 @@ ZENTOBA_TARGET_AVX512 size_t DecodeLines(const uint8_t* in, size_t groups, uint8
   size_t g = 0;
   for (; g + 64 <= groups; g += 64) {
     __m512i unpacked[8];
-    __mmask64 no_value = 0;
-    for (int k = 0; k < 8; ++k) {
-      const __m512i values = LookUp(_mm512_loadu_si512(in + 8 * g + 64 * k), c);
-      no_value |= _mm512_movepi8_mask(values);
-      unpacked[k] = Unpack(values, c);
+    __m512i any = _mm512_setzero_si512();  // OR of all values
+    for (int k = 0; k < 8; k += 2) {
+      const __m512i a = LookUp(_mm512_loadu_si512(in + 8 * g + 64 * k), c);
+      const __m512i b = LookUp(_mm512_loadu_si512(in + 8 * g + 64 * k + 64), c);
+      any = _mm512_ternarylogic_epi64(any, a, b, 0xFE);
+      unpacked[k] = Unpack(a, c);
+      unpacked[k + 1] = Unpack(b, c);
     }
-    if (no_value != 0) break;
+    if (_mm512_movepi8_mask(any) != 0) break;
     for (int k = 0; k < 7; ++k) {
       StoreLine<kStream>(out + 7 * g + 64 * k,
                          _mm512_permutex2var_epi8(unpacked[k], line[k], unpacked[k + 1]));
