@@ -96,17 +96,6 @@ std::optional<std::string> StoredNameAsUtf8(std::string_view stored_name) {
   return utf8;
 }
 
-// The stored name as the file name it becomes here, when it is a plain
-// name. The file library has the final word on names and refuses the rest.
-std::optional<fs::path> PlainNameOf(std::string_view stored_name) {
-  const auto utf8 = StoredNameAsUtf8(stored_name);
-  if (!utf8 || utf8->empty() || *utf8 == "." || *utf8 == ".." ||
-      utf8->find_first_of("/\\") != std::string::npos) {
-    return std::nullopt;
-  }
-  return fs::path(*utf8);
-}
-
 // Control bytes of a stored name would play tricks on the terminal.
 std::string Printable(std::string_view utf8) {
   std::string out;
@@ -164,26 +153,6 @@ std::optional<OutputTarget> DecodeTargetFor(const Invocation& invocation, const 
   return target;
 }
 
-// The stored name is inside the payload: without -f, decode once without
-// writing to learn it, so that an existing file of that name is refused by
-// name. (The file library refuses it as well, should one appear meanwhile.)
-// False after reporting a refusal or a failed decoding.
-bool StoredNameIsFree(int fd, const EncodedHeader& header, const OutputTarget& target,
-                      StderrReporter& reporter) {
-  DecodedFileInfo info;
-  if (InspectEncodedFile(fd, header.header_length, reporter, &info) != FileResult::kOk) {
-    ReportVersion(header, reporter);
-    return false;
-  }
-  if (const auto name = PlainNameOf(info.stored_name)) {
-    if (Occupied(target.folder / *name)) {
-      ReportOccupied(target.folder / *name, reporter);
-      return false;
-    }
-  }
-  return true;
-}
-
 }  // namespace
 
 int RunEncode(const Invocation& invocation, StderrReporter& reporter) {
@@ -224,13 +193,17 @@ int RunDecode(const Invocation& invocation, StderrReporter& reporter) {
   if (!header) return kExitFailed;
   const auto target = DecodeTargetFor(invocation, file, reporter);
   if (!target) return kExitFailed;
-  const bool to_stored_name = target->fd < 0 && !target->path;
-  if (to_stored_name && !invocation.force &&
-      !StoredNameIsFree(source.get(), *header, *target, reporter)) {
-    return kExitFailed;
-  }
-  if (DecodeFile(source.get(), header->header_length, *target, reporter) != FileResult::kOk) {
-    ReportVersion(*header, reporter);
+  // Without -f an existing file under the stored name is refused by the
+  // file library itself, atomically, once the name is known: the file is
+  // decoded only once.
+  DecodedFileInfo info;
+  if (DecodeFile(source.get(), header->header_length, *target, reporter, {}, &info) !=
+      FileResult::kOk) {
+    if (info.refused_existing) {
+      ReportOccupied(info.written, reporter);
+    } else {
+      ReportVersion(*header, reporter);
+    }
     return kExitFailed;
   }
   return kExitOk;

@@ -207,7 +207,10 @@ class Output {
       // Only a regular file or a symbolic link (replaced as a link) may be
       // replaced: never a folder, and never a device, pipe or socket.
       if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) return false;
-      if (!replace_existing_) return false;
+      if (!replace_existing_) {
+        refused_existing_ = true;
+        return false;
+      }
     }
     fs::path folder = path.parent_path();
     if (folder.empty()) folder = ".";
@@ -225,6 +228,13 @@ class Output {
   }
 
   bool Write(std::string_view bytes) { return fd_ >= 0 && WriteAll(fd_, bytes); }
+
+  // Why the output could not be made: a target that exists and may not be
+  // replaced has a message of its own.
+  const char* FailureMessage() const {
+    return refused_existing_ ? kMsgTargetExists : kMsgCannotSave;
+  }
+  bool refused_existing() const { return refused_existing_; }
 
   // Makes the output final. False (nothing reported, nothing left) when it
   // cannot be.
@@ -273,10 +283,14 @@ class Output {
     if (renameat2(AT_FDCWD, temp_path_.c_str(), AT_FDCWD, path_.c_str(), RENAME_NOREPLACE) == 0) {
       return true;
     }
+    refused_existing_ = errno == EEXIST;
     if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
     // No RENAME_NOREPLACE on this file system: link() refuses an existing
     // name just as atomically.
-    if (link(temp_path_.c_str(), path_.c_str()) != 0) return false;
+    if (link(temp_path_.c_str(), path_.c_str()) != 0) {
+      refused_existing_ = errno == EEXIST;
+      return false;
+    }
     unlink(temp_path_.c_str());
     return true;
   }
@@ -295,6 +309,7 @@ class Output {
 
   int fd_ = -1;
   int target_fd_ = -1;
+  bool refused_existing_ = false;
   fs::path path_;
   std::string temp_path_;
   bool replace_existing_ = true;
@@ -391,11 +406,19 @@ class Decoder {
       return FileResult::kFailed;
     }
     if (failed_) {
+      if (info != nullptr && out_.refused_existing()) {
+        info->refused_existing = true;
+        info->written = written_;
+      }
       Forward(held_, reporter_);
       return FileResult::kFailed;
     }
     if (output_ != nullptr && !out_.Commit()) {
-      reporter_.Error(kMsgCannotSave);
+      if (info != nullptr && out_.refused_existing()) {
+        info->refused_existing = true;
+        info->written = written_;
+      }
+      reporter_.Error(out_.FailureMessage());
       return FileResult::kFailed;
     }
     if (info != nullptr) {
@@ -466,7 +489,7 @@ class Decoder {
       written_ = target;
     }
     if (!out_.Open(*output_, target)) {
-      Fail(kMsgCannotSave);
+      Fail(out_.FailureMessage());
       return false;
     }
     return true;
@@ -597,7 +620,7 @@ FileResult EncodeFile(int source_fd, const std::filesystem::path& source_path,
 
   Output out;
   if (!out.Open(output, target)) {
-    reporter.Error(kMsgCannotSave);
+    reporter.Error(out.FailureMessage());
     return FileResult::kFailed;
   }
   Deflater deflater(reporter);
@@ -646,7 +669,7 @@ FileResult EncodeFile(int source_fd, const std::filesystem::path& source_path,
     return FileResult::kFailed;
   }
   if (!out.Commit()) {
-    reporter.Error(kMsgCannotSave);
+    reporter.Error(out.FailureMessage());
     return FileResult::kFailed;
   }
   return FileResult::kOk;

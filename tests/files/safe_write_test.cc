@@ -47,8 +47,8 @@ TEST_F(SafeWriteTest, ExistingTargetReplacedOrKept) {
     } else {
       EXPECT_EQ(encoded, FileResult::kFailed);
       EXPECT_EQ(decoded, FileResult::kFailed);
-      EXPECT_EQ(encode_reports.entries, OneError(kMsgCannotSave));
-      EXPECT_EQ(decode_reports.entries, OneError(kMsgCannotSave));
+      EXPECT_EQ(encode_reports.entries, OneError(kMsgTargetExists));
+      EXPECT_EQ(decode_reports.entries, OneError(kMsgTargetExists));
       EXPECT_EQ(Read(Out("a.zen")), "old");
       EXPECT_EQ(Read(Out("a.txt")), "old");
     }

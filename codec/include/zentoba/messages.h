@@ -128,4 +128,7 @@ inline constexpr char kMsgNotCp932[] =
 // 不明  (version text of a file whose header holds no version)
 inline constexpr char kMsgUnknownVersion[] = "\x95s\x96\xBE";
 
+// 同じ名前のファイルがすでにあります。  (an existing target that may not be replaced)
+inline constexpr char kMsgTargetExists[] = "\x93\xAF\x82\xB6\x96\xBC\x91O\x82\xCC\x83t\x83@\x83" "C\x83\x8B\x82\xAA\x82\xB7\x82\xC5\x82\xC9\x82\xA0\x82\xE8\x82\xDC\x82\xB7\x81" "B";
+
 }  // namespace zentoba

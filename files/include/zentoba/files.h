@@ -101,11 +101,15 @@ struct DecodedFileInfo {
   std::string stored_name;  // CP932, as recorded
   uint64_t content_size = 0;
   std::filesystem::path written;  // where the restored file went (empty for a descriptor)
+  // Set after a failure: the target (then in `written`) existed and
+  // replace_existing was false (reported as kMsgTargetExists).
+  bool refused_existing = false;
 };
 
 // Restores the file recorded in the encoded file open as `source_fd`, whose
 // payload starts at `header_length` (4 or 2). Reports kMsgDecodeFailed,
-// the decompression stage's messages, kMsgBadStoredName, kMsgCannotSave or
+// the decompression stage's messages, kMsgBadStoredName, kMsgCannotSave,
+// kMsgTargetExists (an existing target that may not be replaced) or
 // kMsgCannotRead on failure. Stored names must be plain file names: see
 // files.cc for the rule.
 FileResult DecodeFile(int source_fd, int header_length, const OutputTarget& output,
