@@ -36,8 +36,8 @@ TEST(EncodeText, ChoosesTheShorterFormAndThePlainOneOnATie) {
   RecordingReporter r;
   for (size_t n = 0; n < 400; n += 3) {
     for (const std::string& text : {testing::Compressible(n, 9), testing::RandomBytes(n, 9)}) {
-      const std::string plain = "\xDD" + EncodeData(text, false, r);
-      const std::string packed = "\xDD\xDB" + EncodeData(text, true, r);
+      const std::string plain = std::string("\xDD").append(EncodeData(text, false, r));
+      const std::string packed = std::string("\xDD\xDB").append(EncodeData(text, true, r));
       const std::string expected = packed.size() < plain.size() ? packed : plain;
       ASSERT_EQ(EncodeText(text, r), expected) << n;
     }

@@ -81,7 +81,8 @@ int64_t DecodeBlocks(const uint8_t* symbols, size_t length, uint8_t* out,
                      const SymbolTable& table = ActiveTable());
 
 // The packing kernels. Auto picks the fastest this CPU runs; the environment
-// variable ZENTOBA_PACK_PATH (scalar, portable64, auto) forces one for the
+// variable ZENTOBA_PACK_PATH (scalar, portable64, avx2, avx512vbmi, auto)
+// forces one for the
 // whole process, and SetPackPath forces one in tests.
 enum class PackPath { kAuto, kScalar, kPortable64, kAvx2, kAvx512Vbmi };
 bool PackPathSupported(PackPath path);
