@@ -31,9 +31,10 @@
 // stripped or followed, since a name that was altered on the way is a sign
 // of a damaged or crafted file. Refused are names that are
 //   - empty, "." or "..";
-//   - holding "/", ":", any byte below 0x20, or a "\" that is a separator
-//     (in CP932 a 0x5C that is the trail byte of a double-byte character,
-//     as in "ソ" = 0x83 0x5C, is part of that character, no separator);
+//   - holding "/", ":", a control character (any byte below 0x20, DEL, or
+//     one of U+0080..U+009F), or a "\" that is a separator (in CP932 a 0x5C
+//     that is the trail byte of a double-byte character, as in "ソ" =
+//     0x83 0x5C, is part of that character, no separator);
 //   - longer than 255 bytes (NAME_MAX) once converted to UTF-8;
 //   - neither valid CP932 nor valid UTF-8;
 // and a record holds no name at all when no zero byte ends it within its
@@ -42,6 +43,12 @@
 // and then every 0x5C in it is a separator. When the caller names the output
 // itself (OutputTarget::path or ::fd), the stored name is not used, so it
 // need not be a plain name, but it must still exist.
+//
+// Everything else is a plain name on Linux and is restored as it is, also
+// where Windows would object: names Windows keeps for devices (CON, NUL,
+// COM1, LPT1, con.txt, ...) and names ending in a dot or a space are
+// ordinary files inside the target folder here, so restoring them there is
+// safe; a name that begins with "." or holds spaces is equally plain.
 //
 // The encoder writes only names that the decoder accepts: a source whose
 // file name has no CP932 form, or whose name holds a character that cannot
@@ -168,6 +175,16 @@ std::optional<std::string> RestorableName(std::string_view stored) {
   if (utf8->size() > kMaxNameBytes || utf8->find('/') != std::string::npos ||
       utf8->find('\0') != std::string::npos || *utf8 == "." || *utf8 == "..") {
     return std::nullopt;
+  }
+  // DEL and the C1 controls U+0080..U+009F (UTF-8 C2 80..C2 9F) are control
+  // characters as much as the bytes below 0x20.
+  for (size_t i = 0; i < utf8->size(); ++i) {
+    const auto c = static_cast<uint8_t>((*utf8)[i]);
+    if (c == 0x7F) return std::nullopt;
+    if (c == 0xC2 && i + 1 < utf8->size()) {
+      const auto next = static_cast<uint8_t>((*utf8)[i + 1]);
+      if (next >= 0x80 && next <= 0x9F) return std::nullopt;
+    }
   }
   return utf8;
 }

@@ -231,71 +231,123 @@ TEST_F(DecodeTest, SymbolsAfterTheStreamAreIgnored) {
   EXPECT_EQ(Read(Path("out") / "a.txt"), "abc");
 }
 
-// Stored names that would leave the target folder, name something that is
-// no file, or cannot be a file name are refused; plain names of every kind
-// are restored under their UTF-8 form.
+// Stored names, hostile ones above all: a name is restored as a plain file
+// name inside the target folder, or refused with kMsgBadStoredName; nothing
+// is ever created anywhere else. The target folder is two levels down, so
+// that a name that climbs out of it, or an absolute name that points into the
+// test folder, would show up in the listing of the whole test folder.
 TEST_F(DecodeTest, StoredNames) {
   const std::string a172 = [] {  // 86 "あ": 172 bytes in CP932, 258 in UTF-8
     std::string s;
     for (int i = 0; i < 86; ++i) s += "\x82\xA0";
     return s;
   }();
+  const std::string absolute = (dir_ / "abs").string();
   struct Case {
     std::string record;
     std::string restored;  // empty: refused
   };
   const Case cases[] = {
+      // No name, or a name for a folder.
       {Record("", "x"), ""},
       {Record(".", "x"), ""},
       {Record("..", "x"), ""},
+      // Folder parts, absolute paths, drive letters.
       {Record("a/b", "x"), ""},
+      {Record("a/", "x"), ""},
+      {Record("./x", "x"), ""},
       {Record("../x", "x"), ""},
+      {Record("../../abs", "x"), ""},
       {Record("/tmp/x", "x"), ""},
+      {Record("/", "x"), ""},
+      {Record(absolute, "x"), ""},
       {Record("a\\b", "x"), ""},
       {Record("..\\x", "x"), ""},
       {Record("\\", "x"), ""},
+      {Record("\\\\server\\share\\x", "x"), ""},
       {Record("c:x", "x"), ""},
+      {Record("C:x", "x"), ""},
+      {Record("C:\\x", "x"), ""},
       {Record("x:", "x"), ""},
+      {Record("a.txt:stream", "x"), ""},
+      // Control bytes: C0, DEL, and C1 (in a name that is UTF-8).
       {Record("x\x01", "x"), ""},
       {Record("\t", "x"), ""},
       {Record("a\nb", "x"), ""},
+      {Record("\x1B[31m", "x"), ""},
+      {Record("a\x7F", "x"), ""},
+      {Record("\xC2\x9B"
+              "31m",
+              "x"),
+       ""},
+      {Record("\xC2\x85x", "x"), ""},
+      // Too long once in UTF-8, the form the file system gets.
       {Record(std::string(256, 'n'), "x"), ""},
+      {Record(std::string(300, 'n'), "x"), ""},
       {Record(a172, "x"), ""},
-      {Record("\xFF\xFE", "x"), ""},              // neither CP932 nor UTF-8
-      {Record("\x83", "x"), ""},                  // a lead byte without its trail
-      {Record("\xC3\xA0\\x", "x"), ""},           // UTF-8: its "\" is a separator
-      {std::string(5000, 'n'), ""},               // no zero byte at all
-      {"abc", ""},                                // no zero byte, short
-      {"", ""},                                   // nothing at all
+      // Neither CP932 nor UTF-8.
+      {Record("\xFF\xFE", "x"), ""},
+      {Record("\x83", "x"), ""},         // a lead byte without its trail
+      {Record("\x83/", "x"), ""},        // "/" is no trail byte
+      {Record("\xC3\xA0\\x", "x"), ""},  // UTF-8: its "\" is a separator
+      // No zero byte, or too late.
+      {std::string(5000, 'n'), ""},
+      {"abc", ""},
+      {"", ""},
       {Record(std::string(4096, 'n'), "x"), ""},  // the zero byte is the 4097th
+      // Plain names, restored as they are.
       {Record("a.txt", "x"), "a.txt"},
       {Record(" a b ", "x"), " a b "},
       {Record("...", "x"), "..."},
       {Record(".hidden", "x"), ".hidden"},
       {Record(std::string(255, 'n'), "x"), std::string(255, 'n')},
+      // Names that Windows keeps for devices or trims are plain names here.
+      {Record("CON", "x"), "CON"},
+      {Record("NUL", "x"), "NUL"},
+      {Record("COM1", "x"), "COM1"},
+      {Record("LPT1", "x"), "LPT1"},
+      {Record("con.txt", "x"), "con.txt"},
+      {Record("name.", "x"), "name."},
+      {Record("name ", "x"), "name "},
+      {Record("name. .", "x"), "name. ."},
+      // A 0x5C that is a trail byte is part of its character.
+      {Record("\x83\x5C", "x"), "\xE3\x82\xBD"},                      // ソ
       {Record("\x83\x5C.txt", "x"), "\xE3\x82\xBD.txt"},              // ソ.txt
       {Record("\x95\x5C\x8E\xA6", "x"), "\xE8\xA1\xA8\xE7\xA4\xBA"},  // 表示
       {Record("\xB1\xDD", "x"), "\xEF\xBD\xB1\xEF\xBE\x9D"},          // ｱﾝ
       {Record("\xC3\xA0.txt", "x"), "\xC3\xA0.txt"},  // no CP932 (0xA0), valid UTF-8 "à"
   };
-  fs::create_directory(Path("out"));
+  const fs::path out = Path("a") / "b" / "out";
+  fs::create_directories(out);
+  // Everything below the test folder.
+  const auto tree = [this] {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(dir_)) {
+      names.push_back(fs::relative(entry.path(), dir_).string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  Write(Path("x.zen"), "");
+  const std::vector<std::string> before = tree();
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.record.substr(0, 40)));
     Write(Path("x.zen"), EncodedFileOf(c.record));
     RecordingReporter r;
-    FileResult result = Decode(Path("x.zen"), Into(Path("out")), r);
+    FileResult result = Decode(Path("x.zen"), Into(out), r);
     if (c.restored.empty()) {
       EXPECT_EQ(result, FileResult::kFailed);
       EXPECT_EQ(r.entries, OneError(kMsgBadStoredName));
-      EXPECT_TRUE(List(Path("out")).empty());
+      EXPECT_EQ(tree(), before);
     } else {
       EXPECT_EQ(result, FileResult::kOk);
       EXPECT_TRUE(r.entries.empty());
-      EXPECT_EQ(List(Path("out")), std::vector<std::string>{c.restored});
-      fs::remove(Path("out") / c.restored);
+      EXPECT_EQ(List(out), std::vector<std::string>{c.restored});
+      EXPECT_EQ(Read(out / c.restored), "x");
+      fs::remove(out / c.restored);
+      EXPECT_EQ(tree(), before);
     }
   }
-  EXPECT_EQ(List(), (std::vector<std::string>{"out", "x.zen"}));
 }
 
 // With the output named by the caller the stored name is not used, so it

@@ -104,6 +104,8 @@ TEST_F(EncodeTest, RefusesNamesThatCannotBeRestored) {
       "a:b",               // and so is ":"
       "tab\there",         // control bytes are refused
       "line\nbreak",
+      "del\x7F",     // and so are DEL
+      "c1\xC2\x9B",  // and the C1 controls
   };
   for (const char* name : names) {
     SCOPED_TRACE(::testing::PrintToString(std::string(name)));
