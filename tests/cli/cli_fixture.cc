@@ -115,7 +115,7 @@ void WriteBytes(const fs::path& path, std::string_view bytes) {
 Snapshot TakeSnapshot(const fs::path& root) {
   Snapshot snapshot;
   for (const auto& entry : fs::recursive_directory_iterator(root)) {
-    const std::string name = fs::relative(entry.path(), root).string();
+    const std::string name = entry.path().lexically_relative(root).string();
     if (entry.is_symlink()) {
       snapshot[name] = "<link> " + fs::read_symlink(entry.path()).string();
     } else if (entry.is_directory()) {
