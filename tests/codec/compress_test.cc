@@ -11,17 +11,7 @@ namespace {
 
 using Entry = RecordingReporter::Entry;
 
-// zlib's own one-shot compress2 at level 9: the bytes every payload has
-// always carried.
-std::string Zlib9(const std::string& data) {
-  uLongf size = compressBound(data.size());
-  std::string out(size, '\0');
-  EXPECT_EQ(compress2(reinterpret_cast<Bytef*>(out.data()), &size,
-                      reinterpret_cast<const Bytef*>(data.data()), data.size(), 9),
-            Z_OK);
-  out.resize(size);
-  return out;
-}
+using testing::Zlib9;
 
 TEST(Compress, EmptyInputIsACompleteEightByteStream) {
   RecordingReporter r;

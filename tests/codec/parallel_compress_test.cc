@@ -26,15 +26,7 @@ namespace {
 using Entry = RecordingReporter::Entry;
 constexpr size_t kMiB = size_t{1} << 20;
 
-std::string Zlib9(const std::string& data) {
-  uLongf size = compressBound(data.size());
-  std::string out(size, '\0');
-  EXPECT_EQ(compress2(reinterpret_cast<Bytef*>(out.data()), &size,
-                      reinterpret_cast<const Bytef*>(data.data()), data.size(), 9),
-            Z_OK);
-  out.resize(size);
-  return out;
-}
+using testing::Zlib9;
 
 // zlib's one-shot uncompress, which also checks the Adler-32.
 std::optional<std::string> Uncompress(const std::string& z, size_t expected) {

@@ -6,22 +6,10 @@
 #include <random>
 #include <string>
 
+#include "test_bytes.h"
 #include "zentoba/codec.h"
 
 namespace zentoba::testing {
-
-inline std::string Bytes(std::initializer_list<int> bytes) {
-  std::string s;
-  for (int b : bytes) s += static_cast<char>(b);
-  return s;
-}
-
-inline std::string RandomBytes(size_t n, uint32_t seed) {
-  std::mt19937 rng(seed);
-  std::string s(n, '\0');
-  for (auto& c : s) c = static_cast<char>(rng());
-  return s;
-}
 
 // Text that compresses well but not trivially.
 inline std::string Compressible(size_t n, uint32_t seed) {

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "test_bytes.h"
 #include "zentoba/codec.h"
 #include "zentoba/files.h"
 #include "zentoba/messages.h"
@@ -24,19 +25,6 @@
 namespace zentoba::testing {
 
 namespace fs = std::filesystem;
-
-inline std::string Bytes(std::initializer_list<int> bytes) {
-  std::string s;
-  for (int b : bytes) s += static_cast<char>(b);
-  return s;
-}
-
-inline std::string RandomBytes(size_t n, uint32_t seed) {
-  std::mt19937 rng(seed);
-  std::string s(n, '\0');
-  for (auto& c : s) c = static_cast<char>(rng());
-  return s;
-}
 
 // Data that deflate shrinks, with long runs and repeats, so that both the
 // compressed and the uncompressed side see many chunks.
