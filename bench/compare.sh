@@ -10,7 +10,7 @@
 # libdeflate-tools and time if missing; the tests never need them.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$root/build}
+build=$(cd "${1:-$root/build}" && pwd)
 runs=${2:-5}
 cli=$build/cli/zentoba-cli
 [[ -x $cli ]] || { echo "no $cli: run make build first" >&2; exit 2; }
@@ -24,10 +24,10 @@ if [[ ! -s mixed.bin ]]; then
   # Real files of many kinds: binaries, libraries, docs, scripts, data.
   find /usr/bin /usr/lib/x86_64-linux-gnu /usr/share/doc /usr/share/perl5 /usr/include \
     -type f -size +1k 2>/dev/null | sort | head -n 20000 |
-    xargs cat 2>/dev/null | head -c $((64 << 20)) > mixed.bin
+    xargs cat 2>/dev/null | head -c $((64 << 20)) > mixed.bin || true
   head -c $((64 << 20)) /dev/urandom > random.bin
   find /usr/share/doc -name '*.txt' -o -name 'README*' -o -name 'changelog' 2>/dev/null |
-    xargs cat 2>/dev/null | head -c $((1 << 20)) > text.bin
+    xargs cat 2>/dev/null | head -c $((1 << 20)) > text.bin || true
 fi
 
 # time_cmd LABEL COMMAND: appends "seconds peak_kib" to $work/LABEL.times.
