@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "parallel_deflate.h"
 #include "test_util.h"
 #include "zentoba/codec.h"
 #include "zentoba/messages.h"
@@ -144,6 +145,27 @@ TEST(DecodeText, RoundTripsUnderAReplacementTable) {
     EXPECT_EQ(d.bytes, text);
   }
   EXPECT_TRUE(r.entries.empty());
+}
+
+}  // namespace
+}  // namespace zentoba
+
+namespace zentoba {
+namespace {
+
+// When compression fails, its failure is reported once and the text is
+// still encoded, in the plain form, rather than as a marker with nothing
+// after it.
+TEST(EncodeText, ACompressionFailureGivesThePlainForm) {
+  const std::string text = testing::Compressible(2 << 20, 8);  // past the one-stream size
+  BlockDeflater::FailBlockForTesting(0);
+  RecordingReporter r;
+  const std::string encoded = EncodeText(text, r);
+  BlockDeflater::FailBlockForTesting(UINT64_MAX);
+  EXPECT_EQ(r.entries, (std::vector<Entry>{{true, "deflate: ???\n"}}));
+  EXPECT_TRUE(encoded == std::string("\xDD").append(EncodeData(text, false, r)));
+  RecordingReporter quiet;
+  EXPECT_TRUE(DecodeText(encoded, quiet) == text);
 }
 
 }  // namespace
