@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "files_fixture.h"
+#include "parallel_deflate.h"
 
 namespace zentoba::testing {
 namespace {
@@ -236,6 +237,27 @@ TEST_F(EncodeTest, VersionByteFromTheGivenText) {
   EXPECT_EQ(file.substr(0, 4), Bytes({0xDD, 0xA6, 0xDC, 0xF1}));
   EXPECT_EQ(file.substr(4), kExampleFile.substr(4));
   EXPECT_EQ(ReadEncodedHeader(file).version, -15);
+}
+
+}  // namespace
+}  // namespace zentoba::testing
+
+namespace zentoba::testing {
+namespace {
+
+// A compressor failure part way through a large file is reported once and
+// leaves the existing output as it was, with no temporary file beside it.
+TEST_F(EncodeTest, CompressorFailureLeavesNothing) {
+  Write(Path("src"), Compressible((3 << 20) + 7, 5));
+  Write(Path("out.zen"), "old");
+  BlockDeflater::FailBlockForTesting(1);
+  RecordingReporter reporter;
+  const FileResult result = Encode(Path("src"), To(Path("out.zen")), reporter);
+  BlockDeflater::FailBlockForTesting(UINT64_MAX);
+  EXPECT_EQ(result, FileResult::kFailed);
+  EXPECT_EQ(reporter.entries, OneError("deflate: ???\n"));
+  EXPECT_EQ(Read(Path("out.zen")), "old");
+  EXPECT_EQ(List(), (std::vector<std::string>{"out.zen", "src"}));
 }
 
 }  // namespace
