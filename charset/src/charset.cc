@@ -15,7 +15,8 @@ namespace {
 class Iconv {
  public:
   Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {
-    if (cd_ == reinterpret_cast<iconv_t>(-1)) {
+    // (iconv_t)-1 is how iconv_open reports a failure.
+    if (cd_ == reinterpret_cast<iconv_t>(-1)) {  // NOLINT(performance-no-int-to-ptr)
       throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
     }
   }

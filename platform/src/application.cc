@@ -14,9 +14,9 @@ namespace {
 Application* the_application = nullptr;
 }  // namespace
 
-Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
+Application::Application(int& argc, char** argv)
+    : QApplication(argc, argv), params_(arguments().mid(1)) {
   the_application = this;
-  params_ = arguments().mid(1);
 }
 
 Application::~Application() { the_application = nullptr; }
@@ -42,6 +42,9 @@ void Application::Run(Form& main_form) {
 void Application::ShowException() {
   QString message;
   try {
+    // Called only inside a catch block (see the header): this rethrows the
+    // exception being handled.
+    // cppcheck-suppress rethrowNoCurrentException
     throw;
   } catch (const Exception& e) {
     message = FromCp932(e.what());
