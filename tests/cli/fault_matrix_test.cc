@@ -12,9 +12,10 @@
 //   - a file name with no CP932 form: EncodeRefusesNameWithoutCp932Form;
 //   - stored names that leave the folder: StoredNameThatLeavesTheFolderIsRefused
 //     and, for every kind of name, the files library's DecodeTest.StoredNames;
-//   - a source that grows or shrinks while it is read, which only a hook in
-//     the middle of a conversion can arrange: the files library's
-//     EncodeTest.SourceChangingWhileReadIsRefused and
+//   - a source that grows, shrinks or is removed while it is read, which
+//     only a hook in the middle of a conversion can arrange: the files
+//     library's EncodeTest.SourceChangingWhileReadIsRefused,
+//     EncodeTest.SourceRemovedWhileReadIsEncodedWhole and
 //     DecodeTest.EncodedFileChangingWhileRead;
 //   - a full device as the output descriptor: SafeWriteTest.FullDeviceDescriptor.
 #include <signal.h>

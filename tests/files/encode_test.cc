@@ -177,6 +177,36 @@ TEST_F(EncodeTest, SourceChangingWhileReadIsRefused) {
   }
 }
 
+// A source removed, or replaced by another file of its name, after it was
+// opened is still the file being read: the encoded file holds it whole.
+TEST_F(EncodeTest, SourceRemovedWhileReadIsEncodedWhole) {
+  const std::string contents = Compressible(3 << 20, 9);
+  for (bool replace : {false, true}) {
+    SCOPED_TRACE(replace ? "replaced" : "removed");
+    Write(Path("src"), contents);
+    FileOptions options;
+    bool done = false;
+    options.progress = [&](uint64_t, uint64_t) {
+      if (!done) {
+        done = true;
+        fs::remove(Path("src"));
+        if (replace) Write(Path("src"), "other");
+      }
+      return true;
+    };
+    RecordingReporter reporter;
+    ASSERT_EQ(Encode(Path("src"), To(Path("out.zen")), reporter, options), FileResult::kOk);
+    EXPECT_TRUE(reporter.entries.empty());
+    fs::create_directory(Path("back"));
+    ASSERT_EQ(Decode(Path("out.zen"), Into(Path("back")), reporter), FileResult::kOk);
+    EXPECT_TRUE(Read(Path("back") / "src") == contents);
+    fs::remove_all(Path("back"));
+    fs::remove(Path("out.zen"));
+    EXPECT_EQ(List(), replace ? std::vector<std::string>{"src"} : std::vector<std::string>{});
+    fs::remove(Path("src"));
+  }
+}
+
 // Progress runs from the first chunk to the whole file; returning false
 // cancels without a word and without a trace.
 TEST_F(EncodeTest, ProgressAndCancel) {
