@@ -62,6 +62,7 @@ format:
 	clang-format -i $$(git ls-files '*.cc' '*.h')
 
 lint: build
+	@scripts/install-deps.sh lint
 	scripts/lint.sh $(BUILD)
 
 clean:

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, only those that are missing.
-# Usage: scripts/install-deps.sh [base] [gui] [fuzz] [bench-tools]
+# Usage: scripts/install-deps.sh [base] [gui] [fuzz] [bench-tools] [lint]
 set -euo pipefail
 
 declare -A groups=(
@@ -8,6 +8,7 @@ declare -A groups=(
   [gui]="qt6-base-dev qt6-translations-l10n fonts-ipafont-gothic"
   [fuzz]="clang libclang-rt-14-dev"
   [bench-tools]="pigz libdeflate-tools time"
+  [lint]="clang-tidy cppcheck"
 )
 
 want=()
