@@ -14,6 +14,8 @@
 #include <random>
 #include <sstream>
 
+#include "zentoba/codec.h"
+
 namespace zentoba::cli_test {
 namespace {
 
@@ -154,6 +156,13 @@ void CliTest::SetUp() {
 void CliTest::TearDown() {
   std::error_code ec;
   fs::remove_all(dir_, ec);
+}
+
+std::string EncodedFileOf(const std::string& stored_name, const std::string& contents) {
+  RecordingReporter reporter;
+  const std::string payload = EncodeData(stored_name + '\0' + contents, true, reporter);
+  EXPECT_TRUE(reporter.entries.empty());
+  return "\xDD\xA6\xDC\x68" + payload;
 }
 
 }  // namespace zentoba::cli_test

@@ -48,6 +48,13 @@ inline constexpr std::string_view kMsgSaveAsFileFirst = "ファイルに保存�
 inline constexpr std::string_view kMsgNotCp932 = "Shift-JISで表せない文字があります。";
 inline constexpr std::string_view kMsgBadTable = "設定ファイルの変換表(Table)が正しくありません。";
 inline constexpr std::string_view kMsgVersion104 = "変換バージョン：1.04";
+inline constexpr std::string_view kMsgBadStoredName =
+    "保存されているファイル名が正しくないため、復号できません。";
+
+// The encoded file (full header, version 104) of the record `stored_name`,
+// 0x00, `contents`, made with the payload encoder: files this system would
+// never write.
+std::string EncodedFileOf(const std::string& stored_name, const std::string& contents);
 
 // The encoded text of "abc": the marker ﾝ (0xDD), then the four symbols
 // "w", ｱ (0xB1), "&", "w" of its plain payload.

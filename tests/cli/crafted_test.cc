@@ -12,18 +12,6 @@ namespace {
 
 using namespace std::string_literals;
 
-constexpr std::string_view kMsgBadStoredName =
-    "保存されているファイル名が正しくないため、復号できません。";
-
-// The encoded file (full header, version 104) of the record
-// `stored_name`, 0x00, `contents`.
-std::string EncodedFileOf(const std::string& stored_name, const std::string& contents) {
-  RecordingReporter reporter;
-  const std::string payload = EncodeData(stored_name + '\0' + contents, true, reporter);
-  EXPECT_TRUE(reporter.entries.empty());
-  return "\xDD\xA6\xDC\x68" + payload;
-}
-
 TEST_F(CliTest, CraftedFileWithTheKnownRecordMatchesTheEncoder) {
   // Cross-checks the helper against the tool: same record, same bytes.
   EXPECT_EQ(EncodedFileOf("a.txt", "abc"), kEncodedAbcFile);

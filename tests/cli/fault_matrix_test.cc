@@ -34,17 +34,6 @@ namespace {
 
 constexpr std::string_view kMsgCannotSave = "ファイルを保存することができませんでした。";
 constexpr std::string_view kMsgCannotOpen = "ファイルを開くことができませんでした。";
-constexpr std::string_view kMsgBadStoredName =
-    "保存されているファイル名が正しくないため、復号できません。";
-
-// The encoded file (full header, version 104) of the record `stored_name`,
-// 0x00, `contents`.
-std::string EncodedFileOf(const std::string& stored_name, const std::string& contents) {
-  RecordingReporter reporter;
-  const std::string payload = EncodeData(stored_name + '\0' + contents, true, reporter);
-  EXPECT_TRUE(reporter.entries.empty());
-  return "\xDD\xA6\xDC\x68" + payload;
-}
 
 // Contents that do not compress: their outputs pass the file size limit.
 const std::string& Big() {
