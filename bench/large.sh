@@ -23,7 +23,7 @@ step() {  # step LABEL COMMAND...
 
 # A source over 4 GiB: 64 MiB of real files, each copy with a different
 # 8-byte stamp every MiB so that no two blocks are alike.
-bytes=$(awk -v g="$size_gib" 'BEGIN {printf "%d", g * 1024 * 1024 * 1024}')
+bytes=$(awk -v g="$size_gib" 'BEGIN {printf "%.0f", g * 1024 * 1024 * 1024}')
 find /usr/bin /usr/lib/x86_64-linux-gnu /usr/share/doc -type f -size +1k 2>/dev/null | sort |
   head -n 20000 | xargs cat 2>/dev/null | head -c $((64 << 20)) > chunk || true
 python3 - "$bytes" <<'PY'
