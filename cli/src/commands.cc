@@ -78,6 +78,16 @@ std::optional<EncodedHeader> ReadHeaderOf(int fd, const std::string& file,
   return header;
 }
 
+// FILE of decode and info, open, with its header; no header after
+// reporting why FILE cannot be read or is no encoded file.
+struct EncodedInput {
+  EncodedInput(const std::string& file, StderrReporter& reporter) : fd(OpenInput(file, reporter)) {
+    if (fd.get() >= 0) header = ReadHeaderOf(fd.get(), file, reporter);
+  }
+  ScopedFd fd;
+  std::optional<EncodedHeader> header;
+};
+
 std::string VersionOf(const EncodedHeader& header) {
   return header.version ? VersionText(*header.version) : std::string(kMsgUnknownVersion);
 }
@@ -187,17 +197,16 @@ int RunEncode(const Invocation& invocation, StderrReporter& reporter) {
 int RunDecode(const Invocation& invocation, StderrReporter& reporter) {
   const std::string& file = invocation.operands.at(0);
   reporter.set_subject(file);
-  const ScopedFd source(OpenInput(file, reporter));
-  if (source.get() < 0) return kExitFailed;
-  const auto header = ReadHeaderOf(source.get(), file, reporter);
-  if (!header) return kExitFailed;
+  const EncodedInput source(file, reporter);
+  if (!source.header) return kExitFailed;
+  const auto& header = source.header;
   const auto target = DecodeTargetFor(invocation, file, reporter);
   if (!target) return kExitFailed;
   // Without -f an existing file under the stored name is refused by the
   // file library itself, atomically, once the name is known: the file is
   // decoded only once.
   DecodedFileInfo info;
-  if (DecodeFile(source.get(), header->header_length, *target, reporter, {}, &info) !=
+  if (DecodeFile(source.fd.get(), header->header_length, *target, reporter, {}, &info) !=
       FileResult::kOk) {
     if (info.refused_existing) {
       ReportOccupied(info.written, reporter);
@@ -212,13 +221,13 @@ int RunDecode(const Invocation& invocation, StderrReporter& reporter) {
 int RunInfo(const Invocation& invocation, StderrReporter& reporter) {
   const std::string& file = invocation.operands.at(0);
   reporter.set_subject(file);
-  const ScopedFd source(OpenInput(file, reporter));
-  if (source.get() < 0) return kExitFailed;
-  const auto header = ReadHeaderOf(source.get(), file, reporter);
-  if (!header) return kExitFailed;
+  const EncodedInput source(file, reporter);
+  if (!source.header) return kExitFailed;
+  const auto& header = source.header;
 
   DecodedFileInfo info;
-  if (InspectEncodedFile(source.get(), header->header_length, reporter, &info) != FileResult::kOk) {
+  if (InspectEncodedFile(source.fd.get(), header->header_length, reporter, &info) !=
+      FileResult::kOk) {
     ReportVersion(*header, reporter);
     return kExitFailed;
   }
