@@ -59,6 +59,12 @@ inline std::string Record(std::string_view name, std::string_view contents) {
 }
 
 // The report a test expects: one error with this text.
+// a.txt holding "abc": the record 61 2E 74 78 74 00 61 62 63 deflates to 17
+// bytes, which pack into 17 + 17/7 + 1 = 20 symbols after the 4-byte header.
+inline const std::string kExampleFile =
+    Bytes({0xDD, 0xA6, 0xDC, 0x68, 0x38, 0x32, 0x23, 0x39, 0x68, 0x75, 0x60, 0x6F,
+           0x77, 0x60, 0x4A, 0x5B, 0x7E, 0x59, 0x41, 0x50, 0x32, 0x41, 0xBB, 0xB9});
+
 inline std::vector<RecordingReporter::Entry> OneError(std::string_view text) {
   return {{true, std::string(text)}};
 }
